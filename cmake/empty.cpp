@@ -1,0 +1,1 @@
+// Placeholder source for targets whose code comes from other libraries.
