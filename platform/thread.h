@@ -9,19 +9,26 @@ namespace ocuvant::platform {
 
 // 32-bit millisecond tick count; time-outs are unsigned differences of ticks.
 uint32_t GetTickCount();
-inline uint32_t TicksSince(uint32_t start) { return GetTickCount() - start; }
+inline uint32_t TicksSince(uint32_t start) {
+  return GetTickCount() - start;
+}
 void Sleep(uint32_t ms);
 
 // A started thread; Join waits for it (the destructor joins if still joinable).
+// Wait bounds the wait for the body to finish; Detach then lets it run on alone.
+// A body that throws ends its thread with one line on stderr. When the system
+// cannot start a thread, Joinable() is false right after construction.
 class Thread {
  public:
-  Thread() = default;
+  Thread();
   explicit Thread(std::function<void()> body);
   ~Thread();
   Thread(Thread&&) noexcept;
   Thread& operator=(Thread&&) noexcept;
   bool Joinable() const;
   void Join();
+  // True when the body finished within `ms` milliseconds (also after Detach).
+  bool Wait(uint32_t ms);
   void Detach();
 
  private:
@@ -29,8 +36,9 @@ class Thread {
   std::unique_ptr<Impl> impl_;
 };
 
-// Starts a detached worker thread (the control's short-lived session threads).
-void StartDetachedThread(std::function<void()> body);
+// Starts a detached worker thread (the control's short-lived session threads);
+// false when the system could not start it.
+bool StartDetachedThread(std::function<void()> body);
 
 class ManualResetEvent {
  public:

@@ -1,0 +1,68 @@
+// A V4L2 camera as a capture source: plain open/ioctl/mmap streaming on a thread of its
+// own, frames converted from YUYV or MJPEG into a bottom-up BGR24 buffer owned here.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture/capture_backend.h"
+#include "capture/v4l2_controls.h"
+
+namespace ocuvant::capture {
+
+class V4l2Source final : public CaptureSource {
+ public:
+  // Opens the device node; nullptr when it cannot be opened.
+  static std::unique_ptr<V4l2Source> OpenNode(const std::string& node);
+  ~V4l2Source() override;
+
+  VideoProcAmp* ProcAmp() override { return &controls_; }
+  CameraControl* CameraControls() override { return &controls_; }
+  int32_t Connect(int32_t* width, int32_t* height) override;
+  bool Start(FrameSink* sink, std::string* error) override;
+  void Pause() override { paused_.store(true, std::memory_order_release); }
+  void Stop() override;
+  bool OnStreamingThread() const override;
+
+  uint32_t PixelFormat() const { return pixelFormat_; }
+
+ private:
+  struct MappedBuffer {
+    void* start = nullptr;
+    size_t length = 0;
+  };
+
+  explicit V4l2Source(int fd) : fd_(fd), controls_(fd) {}
+  bool ChooseFormat();
+  bool SetFormat(uint32_t pixelFormat, uint32_t width, uint32_t height);
+  bool MapBuffers();
+  void ReleaseBuffers();
+  bool QueueAll();
+  void StreamLoop();
+  bool Deliver(const uint8_t* data, size_t used, double sampleTime);
+  void NoteDroppedFrame();
+
+  int fd_;
+  V4l2Controls controls_;
+  uint32_t pixelFormat_ = 0;
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  uint32_t bytesPerLine_ = 0;
+  std::vector<MappedBuffer> buffers_;
+  std::vector<uint8_t> bgr_;  // the frame handed to the sink
+  size_t bgrStride_ = 0;
+  void* jpeg_ = nullptr;  // TurboJPEG decompressor for MJPEG cameras
+  bool connected_ = false;
+
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> paused_{false};
+  std::atomic<FrameSink*> sink_{nullptr};
+  bool droppedLogged_ = false;  // streaming thread only
+};
+
+}  // namespace ocuvant::capture

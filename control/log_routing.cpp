@@ -1,0 +1,57 @@
+#include "control/log_routing.h"
+
+#include "capture/capture_hooks.h"
+#include "control/ocuvant_ctrl.h"
+#include "session/log.h"
+
+namespace ocuvant::control {
+namespace {
+
+void SessionLog(bool always, const std::string& text, const std::string& tag) {
+  COcuvantCtrl* c = g_control.load(std::memory_order_acquire);
+  if (c == nullptr) return;
+  if (always) {
+    c->LogAlways(text, tag);
+  } else {
+    c->LogIfEnabled(text, tag);
+  }
+}
+
+void CaptureLogIfEnabled(void*, const char* text, const char* tag) {
+  SessionLog(false, text ? text : "", tag ? tag : "");
+}
+
+void CaptureLogAlways(void*, const char* text, const char* tag) {
+  SessionLog(true, text ? text : "", tag ? tag : "");
+}
+
+void CapturePhoto(void*, int32_t captureKind, const char* path) {
+  if (COcuvantCtrl* c = g_control.load(std::memory_order_acquire)) {
+    c->FirePhotoCaptureEvent(captureKind, path ? path : "");
+  }
+}
+
+const capture::CaptureHooks kCaptureHooks = [] {
+  capture::CaptureHooks h;
+  h.logIfEnabled = &CaptureLogIfEnabled;
+  h.logAlways = &CaptureLogAlways;
+  h.photoCaptured = &CapturePhoto;
+  return h;
+}();
+
+}  // namespace
+
+void InstallLogRouting() {
+  session::SetLogHook(&SessionLog);
+  capture::InstallCaptureHooks(&kCaptureHooks);
+}
+
+void COcuvantCtrl::LogIfEnabled(const std::string& text, const std::string& tag) {
+  if (m_logEnabled.load(std::memory_order_relaxed) == 1) FireLogInfo(tag, text);
+}
+
+void COcuvantCtrl::LogAlways(const std::string& text, const std::string& tag) {
+  FireLogInfo(tag, text);
+}
+
+}  // namespace ocuvant::control

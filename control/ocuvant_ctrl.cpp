@@ -1,0 +1,62 @@
+// Construction and destruction of the control.
+#include "control/ocuvant_ctrl.h"
+
+#include <cstdlib>
+#include <new>
+
+#include "control/log_routing.h"
+#include "platform/paths.h"
+
+namespace ocuvant::control {
+
+std::atomic<COcuvantCtrl*> g_control{nullptr};
+
+platform::CriticalSection& CloseLock() {
+  static platform::CriticalSection lock;
+  return lock;
+}
+
+std::unique_ptr<COcuvantCtrl> COcuvantCtrl::Create() {
+  return std::unique_ptr<COcuvantCtrl>(new COcuvantCtrl());
+}
+
+void* COcuvantCtrl::operator new(size_t size) {
+  void* p = std::calloc(1, size);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
+}
+
+void COcuvantCtrl::operator delete(void* p) noexcept {
+  std::free(p);
+}
+
+// Members carry their defaults; the KindState records and the frame keep the zeros
+// of the storage.
+COcuvantCtrl::COcuvantCtrl() {
+  g_control.store(this, std::memory_order_release);
+  m_moduleDir = platform::ModuleDirectory();
+  m_enrollSnapshotPath = m_moduleDir + "\\CaptureForIrisEnroll.bmp";
+  m_matchSnapshotPath = m_moduleDir + "\\CaptureForIrisMatch.bmp";
+  CloseLock();  // the lock exists before any session can close a camera
+  Burger = session::kDefaultBurger;
+  m_cameraParams[0] = session::kDefaultIrisCameraParams;
+  InstallLogRouting();
+  m_window =
+      std::make_unique<platform::Window>([this](uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+        return WindowProc(msg, wParam, lParam);
+      });
+  m_windowHandle = m_window->Handle();
+}
+
+COcuvantCtrl::~COcuvantCtrl() {
+  if (m_irisOpen) StartCloseIrisVideo(NextNone);
+  // A close thread that outlived its bounded wait still uses the control: the
+  // members must outlive it.
+  while (m_closersRunning.load() > 0) platform::Sleep(2);
+  m_window.reset();  // no handler runs on a half-destroyed control
+  // Later log lines and frames must not reach a destroyed control.
+  COcuvantCtrl* self = this;
+  g_control.compare_exchange_strong(self, nullptr, std::memory_order_acq_rel);
+}
+
+}  // namespace ocuvant::control

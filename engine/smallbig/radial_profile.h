@@ -1,0 +1,39 @@
+// Radial edge profiles: sums of grey levels on circles of growing radius around a centre,
+// differenced with a lag and smoothed, as used by the pupil and iris circle searches.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/smallbig/engine_state.h"
+
+namespace ocuvant::engine::smallbig {
+
+// Directions first, first - step, ... (count of them), indices modulo 512.
+struct Arc {
+  int first, count;
+};
+
+// Sample offsets of the radii r0 .. r0 + radii - 1 in a set of directions, independent of
+// the centre; built once per search level into the state's scratch.
+struct RingSamples {
+  int r0, radii, dirs;
+  int reach;  // no sample lies farther than this from the centre along either axis
+  int stride;
+  const int16_t* dx;
+  const int16_t* dy;
+  const int32_t* linear;  // dy * stride + dx
+};
+
+RingSamples BuildRings(EngineState& s, int stride, int r0, int radii, const Arc* arcs, int arcCount,
+                       int step);
+
+// P[n] = sum over the directions of img at radius r0 + n around (cx, cy); points outside
+// the width x height image are skipped.
+void RadialSums(const uint8_t* img, int width, int height, int cx, int cy, const RingSamples& rs,
+                int32_t* sums);
+
+// D[n] = P[n + lag] - P[n] (len = count - lag values), Q[n] = sum_j D[mirror(n + j - 4)] K[j].
+// Returns len (0 or less: no values).
+int SmoothProfile(const int32_t* sums, int count, int lag, const int32_t* kernel, int32_t* out);
+
+}  // namespace ocuvant::engine::smallbig
