@@ -49,7 +49,8 @@ class CaptureSource {
   // Starts (or resumes) delivering frames to `sink` on the streaming thread. On failure
   // returns false and may describe the failure in `error`.
   virtual bool Start(FrameSink* sink, std::string* error) = 0;
-  // Stops delivering frames without stopping the device; never blocks.
+  // Stops delivering frames (and failure notices) to the sink without stopping the
+  // device; never blocks.
   virtual void Pause() = 0;
   // Stops the streaming thread (bounded wait). Must not be called from the sink.
   virtual void Stop() = 0;

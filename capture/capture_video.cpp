@@ -45,6 +45,7 @@ std::unique_ptr<CaptureSource> CCaptureVideo::DetachSourceLocked() {
 void CCaptureVideo::StopSource(std::unique_ptr<CaptureSource> source) {
   if (!source) return;
   if (source->OnStreamingThread()) {
+    source->Pause();  // nothing more reaches this session's callback
     std::shared_ptr<CaptureSource> shared(std::move(source));
     platform::StartDetachedThread([shared] { shared->Stop(); });
     return;

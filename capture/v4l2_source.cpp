@@ -200,10 +200,11 @@ bool V4l2Source::QueueAll() {
 
 bool V4l2Source::Start(FrameSink* sink, std::string* error) {
   sink_.store(sink, std::memory_order_release);
-  if (thread_.joinable()) {  // running: resume delivery
+  if (thread_.joinable() && running_.load(std::memory_order_acquire)) {  // resume delivery
     paused_.store(false, std::memory_order_release);
     return true;
   }
+  Stop();  // a stream that ended on its own is restarted from scratch
   if (!connected_) {
     if (error != nullptr) *error = "video device not connected";
     return false;
@@ -216,6 +217,7 @@ bool V4l2Source::Start(FrameSink* sink, std::string* error) {
   }
   stop_.store(false, std::memory_order_release);
   paused_.store(false, std::memory_order_release);
+  running_.store(true, std::memory_order_release);
   thread_ = std::thread([this] { StreamLoop(); });
   return true;
 }
@@ -298,8 +300,11 @@ void V4l2Source::StreamLoop() {
       break;
     }
   }
+  running_.store(false, std::memory_order_release);
   FrameSink* sink = sink_.load(std::memory_order_acquire);
-  if (failure != nullptr && sink != nullptr) sink->StreamFailed(failure);
+  if (failure != nullptr && sink != nullptr && !paused_.load(std::memory_order_acquire)) {
+    sink->StreamFailed(failure);
+  }
 }
 
 }  // namespace ocuvant::capture

@@ -61,6 +61,7 @@ class V4l2Source final : public CaptureSource {
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> paused_{false};
+  std::atomic<bool> running_{false};  // false once the stream ended on its own
   std::atomic<FrameSink*> sink_{nullptr};
   bool droppedLogged_ = false;  // streaming thread only
 };

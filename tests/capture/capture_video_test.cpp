@@ -138,8 +138,9 @@ TEST_F(CaptureVideoTest, CloseFromAnotherThreadWhileTheHandlerWaitsDoesNotDeadlo
 TEST_F(CaptureVideoTest, CloseFromInsideTheFrameHandlerReturns) {
   CCaptureVideo session;
   platform::ManualResetEvent closedInside;
+  std::atomic<bool> closeInHandler{true};
   hooks_.frameHandler = [&](const uint8_t*, long, FrameRoute) {
-    if (closedInside.IsSet()) return;
+    if (!closeInHandler.exchange(false)) return;
     session.Close();
     closedInside.Set();
   };
@@ -148,7 +149,6 @@ TEST_F(CaptureVideoTest, CloseFromInsideTheFrameHandlerReturns) {
   ASSERT_TRUE(closedInside.Wait(3000));
   EXPECT_EQ(session.State(), CaptureState::Empty);
   // The session can be opened again at once.
-  hooks_.frameHandler = nullptr;
   ASSERT_EQ(session.Open(0, nullptr, FaceFrames, "InfraredFace"), 0);
   ASSERT_EQ(session.Run(), 1);
   const int before = hooks_.frames.load();

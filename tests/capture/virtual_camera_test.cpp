@@ -93,9 +93,9 @@ TEST(VirtualCameras, IrisCameraStreamsFullFramesAndBrightensWithTheIlluminator) 
   EXPECT_EQ(session.FrameWidth(), 1920);
   EXPECT_EQ(session.FrameHeight(), 1080);
   ASSERT_EQ(session.Run(), 1);
-  ASSERT_TRUE(RecordingHooks::WaitFor([&] { return dark.load() > 0; }, 5000));
+  ASSERT_TRUE(RecordingHooks::WaitFor([&] { return dark.load() > 0; }, 20000));
   light = true;
-  ASSERT_TRUE(RecordingHooks::WaitFor([&] { return bright.load() > 0; }, 5000));
+  ASSERT_TRUE(RecordingHooks::WaitFor([&] { return bright.load() > 0; }, 20000));
   session.Close();
   EXPECT_EQ(hooks.lastLength.load(), 1920 * 1080 * 3);
   EXPECT_TRUE(grey.load());
