@@ -18,6 +18,7 @@
 #include "control/kind_state.h"
 #include "control/object_safety.h"
 #include "control/session_types.h"
+#include "control/workflow_buffers.h"
 #include "platform/thread.h"
 #include "platform/window.h"
 #include "session/settings.h"
@@ -128,6 +129,11 @@ class COcuvantCtrl {
   // the host's thread while no session runs.
   void SetEventSink(EventSink* sink) { m_eventSink.store(sink, std::memory_order_release); }
   IObjectSafety& ObjectSafetyPart() { return m_xObjectSafety; }
+  // Sends a private message to the control's window from any thread and waits until
+  // the host's thread handled it (the workflows' result messages).
+  intptr_t SendToWindow(uint32_t msg, intptr_t wParam) {
+    return m_windowHandle.Send(msg, static_cast<uintptr_t>(wParam));
+  }
   platform::Window& ControlWindow() { return *m_window; }
   bool IsModified() const { return m_modified; }
   void SetModifiedFlag(bool modified = true) { m_modified = modified; }
@@ -149,6 +155,26 @@ class COcuvantCtrl {
   void FirePhotoCaptureEvent(int32_t captureKind, const std::string& imageFile);
   void FireCloseCameraEvent(int32_t cameraKind, int32_t closeResult);
 
+  // Private messages to the control's window from any thread: Send waits until the
+  // handler has run (returns 0 at once once the window is gone), Post queues.
+  intptr_t SendControlMessage(uint32_t msg, uintptr_t wParam) const {
+    return m_windowHandle.Send(msg, wParam);
+  }
+  bool PostControlMessage(uint32_t msg, uintptr_t wParam) const {
+    return m_windowHandle.Post(msg, wParam);
+  }
+  // Gives the control's window to the main capture session and runs the camera the
+  // first time a session starts on it: 1, or -100 when the camera would not run.
+  int32_t RunIrisVideo();
+  // Session worker threads (enrollment, matching, closes) register here so the
+  // control outlives them; ShuttingDown tells a waiting session thread to give up.
+  void WorkerStarted() { ++m_closersRunning; }
+  void WorkerFinished() { --m_closersRunning; }
+  bool ShuttingDown() const { return m_shuttingDown.load(std::memory_order_acquire); }
+  // A camera of a running session stopped delivering (unplugged, I/O error): closes
+  // that camera as its close method would (streaming thread).
+  void OnCameraLost(const char* sessionName);
+
   // Handler of the control's window (the six private messages).
   intptr_t WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
 
@@ -169,8 +195,7 @@ class COcuvantCtrl {
   std::atomic<int32_t> m_enrollStep{0};
   int32_t m_frameCount = 0;
   FaceState m_face;
-  // Camera sessions: owned by the control once the capture layer provides them;
-  // null means no camera can be opened (every open reports a missing camera).
+  // Camera sessions, owned by the control (created with it, never null).
   capture::CCaptureVideo* m_mainCapture = nullptr;
   capture::CCaptureVideo* m_bkCapture = nullptr;
   platform::ManualResetEvent m_irisReadyEvent{false};
@@ -198,6 +223,7 @@ class COcuvantCtrl {
   session::VoicePlayer* m_voicePlayer = nullptr;  // filled in by the voice prompt layer
   uint32_t m_lastRealtimeCaptureTick = 0;
   uint8_t m_grayFrame[kFrameWidth * kFrameHeight];
+  WorkflowBuffers m_workflow;  // enrollment and matching working buffers
   int32_t StringMode = 0;
   std::string CameraIDIris;
   int32_t EnableVoice = 1;
@@ -214,6 +240,14 @@ class COcuvantCtrl {
   // Runs CloseIrisVideo(next) on a thread of its own and waits for it at most 1000 ms.
   int32_t StartCloseIrisVideo(NextAction next);
   void CloseIrisVideo(NextAction next);
+  // Session threads of EnrollBothIris/EnrollLeftIris/EnrollRightIris and MatchIris.
+  void EnrollThread(SessionMode mode);
+  void MatchThread();
+  // Portrait photo camera on m_mainCapture (1 visible-light, other values infrared).
+  int32_t PhotoOpen(int32_t cameraKind);
+  // Closes the photo camera on a thread of its own, waiting for it at most 1000 ms.
+  void StartClosePhoto(NextAction next);
+  void ClosePhotoThread(NextAction next);
 
   // Fires the enrollment result event of `mode` (array or string form).
   void DeliverEnrollResult(SessionMode mode, int32_t result);
@@ -223,7 +257,8 @@ class COcuvantCtrl {
 
   std::atomic<EventSink*> m_eventSink{nullptr};
   bool m_modified = false;
-  std::atomic<int32_t> m_closersRunning{0};    // close threads still running
+  std::atomic<int32_t> m_closersRunning{0};    // worker threads still running
+  std::atomic<bool> m_shuttingDown{false};     // set by the destructor
   std::unique_ptr<platform::Window> m_window;  // created last, destroyed first
   platform::WindowHandle m_windowHandle;       // for worker threads
 };

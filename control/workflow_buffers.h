@@ -1,0 +1,36 @@
+// Working buffers of the enrollment and matching workflows, held by the control so
+// that no frame allocates: per-eye engine outputs, the working copies of the eye
+// images (the engines alter the image they are given) and per-frame scratch.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "control/kind_state.h"
+#include "engine/common/engine_types.h"
+
+namespace ocuvant::control {
+
+struct WorkflowBuffers {
+  static constexpr size_t kMaxCropBytes = BigKindState::kCropBytes;  // 360 x 360 (Big, Q5)
+
+  // Engine outputs of the eye being processed: the 512-byte feature and the iris crop.
+  uint8_t feature[kEyes][engine::kTemplateBytes];
+  uint8_t irisImage[kEyes][kMaxCropBytes];
+  // Both-eye enrollment: one copy of each of the six eye images of the frame.
+  uint8_t smallCopy[kEyes][SmallKindState::kEyeBytes];
+  uint8_t bigCopy[kEyes][BigKindState::kEyeBytes];
+  uint8_t q5Copy[kEyes][Q5KindState::kEyeBytes];
+  // Quality and location of the image just processed.
+  int32_t quality[6];
+  int32_t location[4];
+  // Matching: each eye's ProcessMatchImage result of the current frame (-1: not
+  // processed), per kind, and the score of the last MatchTemplate call.
+  int32_t matchProcessCode[engine::kKindCount][kEyes];
+  float matchScore;
+};
+
+static_assert(Q5KindState::kCropBytes <= WorkflowBuffers::kMaxCropBytes &&
+              SmallKindState::kCropBytes <= WorkflowBuffers::kMaxCropBytes);
+
+}  // namespace ocuvant::control
