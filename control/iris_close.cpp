@@ -1,7 +1,9 @@
 // Closing the iris camera: on a thread of its own, with a bounded wait, so that a
 // frame still being processed under the capture lock cannot deadlock the caller.
 #include <cstdio>
+#include <cstring>
 
+#include "capture/capture_video.h"
 #include "control/ocuvant_ctrl.h"
 #include "device/illuminator.h"
 
@@ -12,11 +14,15 @@ constexpr uint32_t kCloseWaitMs = 1000;
 }
 
 int32_t COcuvantCtrl::StartCloseIrisVideo(NextAction next) {
-  ++m_closersRunning;
+  WorkerStarted();
   platform::Thread closer([this, next] {
     CloseIrisVideo(next);
-    --m_closersRunning;
+    WorkerFinished();
   });
+  if (!closer.Joinable()) {  // no thread: the camera stays open, say so
+    WorkerFinished();
+    return -3;
+  }
   closer.Wait(kCloseWaitMs);
   closer.Detach();
   return 1;
@@ -32,7 +38,7 @@ void COcuvantCtrl::CloseIrisVideo(NextAction next) {
   char line[64];
   std::snprintf(line, sizeof line, "关闭虹膜视频...,next:%d", static_cast<int>(next));
   LogIfEnabled(line, "video");
-  // The main capture session's Close goes here once a capture session is attached.
+  m_mainCapture->Close();  // waits for an iris frame in progress
   m_videoNeedsRun = 1;
   m_irisOpen = false;
   LogIfEnabled("虹膜视频关闭", "video");
@@ -40,6 +46,7 @@ void COcuvantCtrl::CloseIrisVideo(NextAction next) {
   if (m_bkRunning) {
     LogIfEnabled("开始关闭后台拍照", "iris");
     m_framesIgnored = true;
+    m_bkCapture->Close();
     m_bkRunning = false;
     LogIfEnabled("后台拍照关闭", "iris");
   } else {
@@ -50,6 +57,32 @@ void COcuvantCtrl::CloseIrisVideo(NextAction next) {
   } else {
     m_windowHandle.Post(WM_CAMERA_CLOSED, kClosedIrisCamera);
   }
+}
+
+// A camera that stopped on its own is closed like its close method would, on a worker
+// thread (this runs on the failing camera's streaming thread, which the close stops).
+// The host sees the log line of the capture layer and then CloseCameraEvent.
+void COcuvantCtrl::OnCameraLost(const char* sessionName) {
+  const bool iris = std::strcmp(sessionName, "IrisHandle") == 0 ||
+                    std::strcmp(sessionName, "IrisCapture") == 0;
+  const bool photo = std::strcmp(sessionName, "PhotoCapture") == 0;
+  const bool background = std::strcmp(sessionName, "PhotoVideo") == 0;
+  if (iris && !m_irisOpen) return;
+  if (photo && !m_photoOpen) return;
+  if (!iris && !photo && !background) return;
+  WorkerStarted();
+  const bool started = platform::StartDetachedThread([this, iris, photo] {
+    if (iris) {
+      CloseIrisVideo(NextNone);
+    } else if (photo) {
+      ClosePhotoThread(NextNone);
+    } else {
+      m_bkCapture->Close();
+      m_bkRunning = false;
+    }
+    WorkerFinished();
+  });
+  if (!started) WorkerFinished();
 }
 
 }  // namespace ocuvant::control

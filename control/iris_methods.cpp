@@ -1,43 +1,40 @@
-// Iris camera methods: InitIris, InitCaptureIris, the session starts' checks and
-// CloseIris. Opening a camera goes through m_mainCapture; while the capture layer is
-// not attached (null) every camera search reports "no device" (-1).
+// Iris camera methods: InitIris, OpenIrisVideo, InitCaptureIris, RunIrisVideo, the
+// enrollment start, CloseIris and StopIris. The camera opens on the host's thread; a
+// session thread arms it once it is ready (iris_sessions.cpp).
 #include <cstdio>
 
-#include "control/not_wired.h"
+#include "capture/capture_video.h"
 #include "control/ocuvant_ctrl.h"
 #include "device/illuminator.h"
+#include "engine/common/engine_ops.h"
+#include "session/workflows.h"
 
 namespace ocuvant::control {
 
-int32_t COcuvantCtrl::InitIris() {
-  if (m_irisOpen) return 1;
-  if (ParseSettings() != 1) return -200;
-  // An open photo or infrared face camera is closed here with NextIris once those
-  // cameras can be opened; until then neither flag is ever set.
-  return OpenIrisVideo();
-}
-
-int32_t COcuvantCtrl::OpenIrisVideo() {
-  m_framesIgnored = false;
-  CameraIDIris = session::TrimBlanks(CameraIDIris);
-  if (CameraIDIris.empty()) CameraIDIris = m_defaultIrisCameraId;
-  // Camera search (FindDeviceByPath on m_mainCapture): with no capture session
-  // attached there is no device list, the search's -1.
-  LogIfEnabled("找不到摄像头", "init");
-  return -1;
-}
-
-int32_t COcuvantCtrl::InitCaptureIris() {
-  if (m_irisOpen) return -200;
-  m_framesIgnored = false;
-  m_sessionMode = ModeIdle;
-  CameraIDIris = session::TrimBlanks(CameraIDIris);
-  if (CameraIDIris.empty()) CameraIDIris = m_defaultIrisCameraId;
-  // Camera search as in OpenIrisVideo: no capture session attached, no device list.
-  return -1;
-}
-
 namespace {
+
+// The search fragment of the iris camera: the property, trimmed, or the default.
+const char* IrisFragment(COcuvantCtrl& c) {
+  c.CameraIDIris = session::TrimBlanks(c.CameraIDIris);
+  if (c.CameraIDIris.empty()) c.CameraIDIris = c.m_defaultIrisCameraId;
+  return c.CameraIDIris.c_str();
+}
+
+void InitEngines(const COcuvantCtrl& c) {
+  constexpr engine::TemplateKind kInitOrder[] = {engine::KindQ5, engine::KindBig,
+                                                 engine::KindSmall};
+  constexpr engine::TemplateKind kQualityOrder[] = {engine::KindQ5, engine::KindSmall,
+                                                    engine::KindBig};
+  for (auto kind : kInitOrder) engine::Engine(kind).InitEngine();
+  for (auto kind : kQualityOrder) {
+    int32_t e[5], m[5];
+    session::QualityForEngine(c.m_enrollQuality, kind, e);
+    session::QualityForEngine(c.m_matchQuality, kind, m);
+    const engine::EngineOps& ops = engine::Engine(kind);
+    ops.SetEnrollQuality(e[0], e[1], e[2], e[3], e[4]);
+    ops.SetMatchQuality(m[0], m[1], m[2], m[3], m[4]);
+  }
+}
 
 char* KindLabel(char (&field)[10], bool enabled, const char* name) {
   std::snprintf(field, sizeof field, "%s", enabled ? name : "");
@@ -46,7 +43,68 @@ char* KindLabel(char (&field)[10], bool enabled, const char* name) {
 
 }  // namespace
 
-int32_t COcuvantCtrl::StartEnrollment(SessionMode) {
+int32_t COcuvantCtrl::InitIris() {
+  if (m_irisOpen) return 1;
+  if (ParseSettings() != 1) return -200;
+  if (m_photoOpen) {
+    LogIfEnabled("开始关闭拍照并启动虹膜>...", "enroll");
+    return StartClosePhoto(NextIris) ? 1 : -3;
+  }
+  // An open infrared face camera is closed with NextIris by the face session's close.
+  return OpenIrisVideo();
+}
+
+int32_t COcuvantCtrl::OpenIrisVideo() {
+  m_framesIgnored = false;
+  const int32_t device = m_mainCapture->FindDeviceByPath(IrisFragment(*this));
+  if (device < 0) {
+    LogIfEnabled("找不到摄像头", "init");
+    return device;
+  }
+  InitEngines(*this);
+  m_mainCapture->SetCameraParams(m_cameraParams[0]);
+  if (m_mainCapture->Open(device, m_window.get(), capture::IrisFrames, "IrisHandle") != 0) {
+    return -1;
+  }
+  m_irisOpen = true;
+  if (m_withBkCapture) {
+    LogIfEnabled("启动后台拍照视频...", "video");
+    InitBkPhotoCapture(m_bkCaptureCamera);  // a missing background camera is not fatal
+    LogIfEnabled("启动后台拍照视频 ok", "video");
+  } else {
+    LogIfEnabled("无后台拍照", "video");
+  }
+  m_irisReadyEvent.Set();
+  return 1;
+}
+
+int32_t COcuvantCtrl::InitCaptureIris() {
+  if (m_irisOpen) return -200;
+  m_framesIgnored = false;
+  m_sessionMode = ModeIdle;
+  const int32_t device = m_mainCapture->FindDeviceByPath(IrisFragment(*this));
+  if (device < 0) return device;
+  ParseSettings();  // result ignored
+  m_mainCapture->SetOwnerWindow(m_window.get());
+  if (m_mainCapture->Open(device, m_window.get(), capture::SnapshotOnly, "IrisCapture") != 0) {
+    return -1;
+  }
+  const int32_t run = RunIrisVideo();
+  if (run != 1) return run;
+  m_irisOpen = true;
+  return 1;
+}
+
+int32_t COcuvantCtrl::RunIrisVideo() {
+  m_mainCapture->SetOwnerWindow(m_window.get());
+  if (m_videoNeedsRun == 1) {
+    if (m_mainCapture->Run() != 1) return -100;
+    m_videoNeedsRun = 0;
+  }
+  return 1;
+}
+
+int32_t COcuvantCtrl::StartEnrollment(SessionMode mode) {
   if (ParseSettings() != 1) return -200;
   char small[10], big[10], q5[10];
   char line[160];
@@ -56,7 +114,26 @@ int32_t COcuvantCtrl::StartEnrollment(SessionMode) {
   LogIfEnabled(line, "enroll");
   if (m_enrollStep == 0 && m_sessionMode != ModeIdle) return -100;
   if (!m_withSmall && !m_withBig && !m_withQ5) return -101;
-  return kSessionCannotStart;  // the enrollment workflow is not attached yet
+  device::SendIlluminatorCommand(device::CmdSessionStart);
+  if (m_enrollStep != 0) {
+    LogIfEnabled("清除第0步缓存", "enroll");
+    session::ResetStep(*this);
+  } else {
+    session::ResetSession(*this);
+  }
+  WorkerStarted();
+  if (!platform::StartDetachedThread([this, mode] {
+        EnrollThread(mode);
+        WorkerFinished();
+      })) {
+    // No thread, no session: the host hears it as a failed wait.
+    WorkerFinished();
+    PostControlMessage(mode == ModeEnrollBoth   ? WM_ENROLL_BOTH_DONE
+                       : mode == ModeEnrollLeft ? WM_ENROLL_LEFT_DONE
+                                                : WM_ENROLL_RIGHT_DONE,
+                       static_cast<uintptr_t>(-11));
+  }
+  return 1;
 }
 
 int32_t COcuvantCtrl::EnrollBothIris() {
@@ -69,44 +146,26 @@ int32_t COcuvantCtrl::EnrollRightIris() {
   return StartEnrollment(ModeEnrollRight);
 }
 
-int32_t COcuvantCtrl::MatchIris(const int32_t* IrisDatabaseSmall, int32_t IrisDatabaseSmall_Count,
-                                const int32_t* IrisDatabaseBig, int32_t IrisDatabaseBig_Count,
-                                const int32_t* IrisDatabaseQ5, int32_t IrisDatabaseQ5_Count,
-                                int32_t /*Mode*/, int32_t /*Interval*/) {
-  if (ParseSettings() != 1) return -200;
-  if (m_sessionMode != ModeIdle) return -100;
-  if (!m_withSmall && !m_withBig && !m_withQ5) return -101;
-  const bool enabled[3] = {m_withSmall, m_withBig, m_withQ5};
-  const int32_t* dbs[3] = {IrisDatabaseSmall, IrisDatabaseBig, IrisDatabaseQ5};
-  const int32_t counts[3] = {IrisDatabaseSmall_Count, IrisDatabaseBig_Count, IrisDatabaseQ5_Count};
-  int64_t total = 0;
-  for (int k = 0; k < 3; ++k) {
-    m_matchDb[k] = enabled[k] ? dbs[k] : nullptr;
-    m_matchDbCount[k] = enabled[k] ? counts[k] : 0;
-    total += m_matchDbCount[k];
-  }
-  if (total <= 0) return -1;
-  return kSessionCannotStart;  // the matching workflow is not attached yet
-}
-
 int32_t COcuvantCtrl::CloseIris() {
   if (m_framesIgnored) return -2;
   if (m_photoOpen) return -1;
   if (m_faceOpen) return -2;
   platform::Lock lock(CloseLock());
-  return StartCloseIrisVideo(NextNone);
+  return StartCloseIrisVideo(NextNone);  // -3 when the close could not start
 }
 
 int32_t COcuvantCtrl::StopIris() {
   return StartCloseIrisVideo(NextNone);
 }
 
-int32_t COcuvantCtrl::CheckDevStatus() {
-  return device::CheckDevStatus();
+std::string COcuvantCtrl::EnumCameras(int32_t Format) {
+  std::string text;
+  m_mainCapture->EnumDevices(&text, Format == 0);
+  return text;
 }
 
-std::string COcuvantCtrl::EnumCameras(int32_t) {
-  return {};
+int32_t COcuvantCtrl::CheckDevStatus() {
+  return device::CheckDevStatus();
 }
 
 }  // namespace ocuvant::control

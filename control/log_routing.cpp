@@ -2,6 +2,7 @@
 
 #include "capture/capture_hooks.h"
 #include "control/ocuvant_ctrl.h"
+#include "session/iris_pipeline.h"
 #include "session/log.h"
 
 namespace ocuvant::control {
@@ -31,11 +32,25 @@ void CapturePhoto(void*, int32_t captureKind, const char* path) {
   }
 }
 
+void CaptureFrame(void*, const uint8_t* data, long length, capture::FrameRoute route) {
+  if (COcuvantCtrl* c = g_control.load(std::memory_order_acquire)) {
+    session::OnFrame(*c, data, length, route);
+  }
+}
+
+void CaptureCameraLost(void*, const char* sessionName) {
+  if (COcuvantCtrl* c = g_control.load(std::memory_order_acquire)) {
+    c->OnCameraLost(sessionName ? sessionName : "");
+  }
+}
+
 const capture::CaptureHooks kCaptureHooks = [] {
   capture::CaptureHooks h;
   h.logIfEnabled = &CaptureLogIfEnabled;
   h.logAlways = &CaptureLogAlways;
   h.photoCaptured = &CapturePhoto;
+  h.onFrame = &CaptureFrame;
+  h.cameraLost = &CaptureCameraLost;
   return h;
 }();
 

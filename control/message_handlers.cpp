@@ -8,6 +8,7 @@ namespace ocuvant::control {
 
 intptr_t COcuvantCtrl::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t) {
   const auto value = static_cast<int32_t>(static_cast<intptr_t>(wParam));
+  if (ShuttingDown()) return 0;  // the control is going away: no more events
   switch (msg) {
     case WM_ENROLL_BOTH_DONE:
       OnEnrollDone(ModeEnrollBoth, value);
@@ -69,6 +70,17 @@ void COcuvantCtrl::OnCameraNext(int32_t next) {
   LogIfEnabled("in msg next action", "");
   char line[100];
   switch (next) {
+    case NextVisiblePhoto:
+    case NextInfraredPhoto: {
+      const bool visible = next == NextVisiblePhoto;
+      LogIfEnabled(visible ? "开始下一步的可见光拍照启动" : "开始下一步的红外拍照启动", "iris");
+      const int32_t r = PhotoOpen(visible ? 1 : 2);
+      if (r != 1) {
+        std::snprintf(line, sizeof line, visible ? "启动可见光拍照失败:%d" : "启动红外拍照失败:%d", r);
+        LogIfEnabled(line, "iris");
+      }
+      break;
+    }
     case NextIris: {
       LogIfEnabled("proc_open_iris开始下一步的虹膜启动", "iris");
       const int32_t r = OpenIrisVideo();
@@ -78,7 +90,8 @@ void COcuvantCtrl::OnCameraNext(int32_t next) {
       }
       break;
     }
-    // Photo and infrared face opens chain here once those cameras are attached.
+    // NextInfraredFace: the infrared face session opens its camera here once it is
+    // part of this build.
     default:
       break;
   }

@@ -37,16 +37,24 @@ typedef enum {
 typedef void (*OcuvantEventCallback)(void* user, int32_t dispid, const char* name,
                                      const OcuvantValue* args, int argc);
 
+/* NULL when the control cannot be made (out of memory). */
 OcuvantControl* ocuvant_create(void);
 void ocuvant_destroy(OcuvantControl* control);
 void ocuvant_set_event_callback(OcuvantControl* control, OcuvantEventCallback callback, void* user);
 
 /* Calls a method or property by name. Returns 0 (S_OK) or a negative dispatch error
- * code; `error` (if given) receives the reason. A string result is copied into
- * `text` (truncated to textSize - 1 bytes) and result->s points at it. */
+ * code (E_POINTER for a null control or name, or null args with argc > 0; E_INVALIDARG
+ * for a negative argc or an unknown kind); `error` (if given) receives the reason. A
+ * string result is copied into `text` (truncated to textSize - 1 bytes) and result->s
+ * points at it; without room for the text (null `text` or textSize 0) result->s is null. */
 int32_t ocuvant_invoke(OcuvantControl* control, const char* name, OcuvantInvokeKind kind,
                        const OcuvantValue* args, int argc, OcuvantValue* result, char* text,
                        size_t textSize, char* error, size_t errorSize);
+
+/* The same by DISPID (methods and properties of the dispatch interface). */
+int32_t ocuvant_invoke_dispid(OcuvantControl* control, int32_t dispid, OcuvantInvokeKind kind,
+                              const OcuvantValue* args, int argc, OcuvantValue* result, char* text,
+                              size_t textSize, char* error, size_t errorSize);
 
 /* Runs the control's message loop for at most `ms` milliseconds (events fire here). */
 void ocuvant_pump(OcuvantControl* control, uint32_t ms);

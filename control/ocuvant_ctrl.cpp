@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "capture/capture_video.h"
 #include "control/log_routing.h"
 #include "platform/paths.h"
 
@@ -40,6 +41,8 @@ COcuvantCtrl::COcuvantCtrl() {
   CloseLock();  // the lock exists before any session can close a camera
   Burger = session::kDefaultBurger;
   m_cameraParams[0] = session::kDefaultIrisCameraParams;
+  m_mainCapture = new capture::CCaptureVideo();
+  m_bkCapture = new capture::CCaptureVideo();
   InstallLogRouting();
   m_window =
       std::make_unique<platform::Window>([this](uint32_t msg, uintptr_t wParam, intptr_t lParam) {
@@ -49,14 +52,23 @@ COcuvantCtrl::COcuvantCtrl() {
 }
 
 COcuvantCtrl::~COcuvantCtrl() {
+  m_shuttingDown = true;  // session threads still waiting for the camera give up
   if (m_irisOpen) StartCloseIrisVideo(NextNone);
-  // A close thread that outlived its bounded wait still uses the control: the
-  // members must outlive it.
-  while (m_closersRunning.load() > 0) platform::Sleep(2);
+  // A worker that outlived its bounded wait still uses the control: the members
+  // must outlive it.
+  // A workflow may be sending its result meanwhile: keep the window answering (the
+  // handler drops everything once shutting down) so the frame can finish.
+  while (m_closersRunning.load() > 0) m_window->Pump(2);
+  // No frame, snapshot or log line of a camera reaches the control from here on.
+  m_framesIgnored = true;
+  m_mainCapture->Close();
+  m_bkCapture->Close();
   m_window.reset();  // no handler runs on a half-destroyed control
   // Later log lines and frames must not reach a destroyed control.
   COcuvantCtrl* self = this;
   g_control.compare_exchange_strong(self, nullptr, std::memory_order_acq_rel);
+  delete m_mainCapture;
+  delete m_bkCapture;
 }
 
 }  // namespace ocuvant::control

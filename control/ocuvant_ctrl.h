@@ -21,6 +21,7 @@
 #include "control/workflow_buffers.h"
 #include "platform/thread.h"
 #include "platform/window.h"
+#include "session/face_workflow.h"
 #include "session/settings.h"
 #include "session/settings_quality.h"
 
@@ -41,18 +42,6 @@ extern std::atomic<COcuvantCtrl*> g_control;
 
 // Serialises CloseIris and ClosePhotoCapture.
 platform::CriticalSection& CloseLock();
-
-// Face library binding and infrared face workflow state (times are tick counts).
-struct FaceState {
-  int32_t hintInterval = 3000;
-  int32_t acceptInterval = 800;
-  int32_t templateCount = 0;
-  int32_t lastHintCode = 0;
-  int32_t lastHintTime = 0;
-  int32_t lastAcceptTime = 0;
-  int32_t lastGoodPoseTime = 0;
-  int32_t lastActivityTime = 0;
-};
 
 class COcuvantCtrl {
  public:
@@ -129,11 +118,6 @@ class COcuvantCtrl {
   // the host's thread while no session runs.
   void SetEventSink(EventSink* sink) { m_eventSink.store(sink, std::memory_order_release); }
   IObjectSafety& ObjectSafetyPart() { return m_xObjectSafety; }
-  // Sends a private message to the control's window from any thread and waits until
-  // the host's thread handled it (the workflows' result messages).
-  intptr_t SendToWindow(uint32_t msg, intptr_t wParam) {
-    return m_windowHandle.Send(msg, static_cast<uintptr_t>(wParam));
-  }
   platform::Window& ControlWindow() { return *m_window; }
   bool IsModified() const { return m_modified; }
   void SetModifiedFlag(bool modified = true) { m_modified = modified; }
@@ -194,7 +178,7 @@ class COcuvantCtrl {
   std::atomic<bool> m_fillLightOn{false};
   std::atomic<int32_t> m_enrollStep{0};
   int32_t m_frameCount = 0;
-  FaceState m_face;
+  session::FaceWorkflow m_face;  // face library binding and infrared face session
   // Camera sessions, owned by the control (created with it, never null).
   capture::CCaptureVideo* m_mainCapture = nullptr;
   capture::CCaptureVideo* m_bkCapture = nullptr;
@@ -245,9 +229,15 @@ class COcuvantCtrl {
   void MatchThread();
   // Portrait photo camera on m_mainCapture (1 visible-light, other values infrared).
   int32_t PhotoOpen(int32_t cameraKind);
-  // Closes the photo camera on a thread of its own, waiting for it at most 1000 ms.
-  void StartClosePhoto(NextAction next);
+  // Closes the photo camera on a thread of its own, waiting for it at most 1000 ms;
+  // false when no thread could be started (the camera stays open).
+  bool StartClosePhoto(NextAction next);
   void ClosePhotoThread(NextAction next);
+  // Infrared face camera on m_mainCapture (route FaceFrames); 1 when open.
+  int32_t OpenInfraredFace();
+  // Closes the infrared face camera on a thread of its own, without waiting.
+  void StartCloseFace(NextAction next);
+  void CloseFaceThread(NextAction next);
 
   // Fires the enrollment result event of `mode` (array or string form).
   void DeliverEnrollResult(SessionMode mode, int32_t result);

@@ -3,6 +3,7 @@
 // images (the engines alter the image they are given) and per-frame scratch.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -10,6 +11,15 @@
 #include "engine/common/engine_types.h"
 
 namespace ocuvant::control {
+
+// What a host may show while a session runs, per kind and eye; written by the
+// streaming thread, read by any thread.
+struct EyeProgress {
+  std::atomic<int32_t> accepted;       // images accepted in the current batch (0 to 3)
+  std::atomic<int32_t> failedBatches;  // batches of this step that gave no template
+  std::atomic<int32_t> stepResult;     // enrollment: 1 done, 0 going on, -1 / -20 failed
+  std::atomic<int32_t> lastRejection;  // last negative engine code of the step (0: none)
+};
 
 struct WorkflowBuffers {
   static constexpr size_t kMaxCropBytes = BigKindState::kCropBytes;  // 360 x 360 (Big, Q5)
@@ -28,6 +38,19 @@ struct WorkflowBuffers {
   // processed), per kind, and the score of the last MatchTemplate call.
   int32_t matchProcessCode[engine::kKindCount][kEyes];
   float matchScore;
+  EyeProgress progress[engine::kKindCount][kEyes];
+
+  // A new session or enrollment step: nothing accepted or rejected yet.
+  void ResetProgress() {
+    for (auto& kind : progress) {
+      for (EyeProgress& p : kind) {
+        p.accepted = 0;
+        p.failedBatches = 0;
+        p.stepResult = -1;
+        p.lastRejection = 0;
+      }
+    }
+  }
 };
 
 static_assert(Q5KindState::kCropBytes <= WorkflowBuffers::kMaxCropBytes &&

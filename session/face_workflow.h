@@ -34,16 +34,16 @@ enum class FaceCollecting : int32_t { Stopped = 0, Collecting = 1, Idle = 2, Enr
 
 // What one frame did (for tests and tools; the control does not use it).
 enum class FaceFrameOutcome : int32_t {
-  Dropped,        // not a 640 x 480 frame, or not collecting
-  Inactive,       // no position hint for more than 10 s: nothing is done any more
-  NoFace,         // the library found no usable face
-  TooFar,         // landmarks too close together ("Move forward" now or earlier)
-  Misplaced,      // a position hint applies (logged now or earlier)
-  BadPose,        // well placed, pose out of range ("Bad pos" now or earlier)
-  TooSoon,        // a good template less than 800 ms after the last one kept
-  Counted,        // a good template kept (fewer than five so far)
-  Enrolled,       // the fifth template kept and the five enrolled by the library
-  EnrollFailed,   // the library refused the five: collecting starts again from zero
+  Dropped,       // not a 640 x 480 frame, or not collecting
+  Inactive,      // no position hint for more than 10 s: nothing is done any more
+  NoFace,        // the library found no usable face
+  TooFar,        // landmarks too close together ("Move forward" now or earlier)
+  Misplaced,     // a position hint applies (logged now or earlier)
+  BadPose,       // well placed, pose out of range ("Bad pos" now or earlier)
+  TooSoon,       // a good template less than 800 ms after the last one kept
+  Counted,       // a good template kept (fewer than five so far)
+  Enrolled,      // the fifth template kept and the five enrolled by the library
+  EnrollFailed,  // the library refused the five: collecting starts again from zero
 };
 
 // The session's counters (times are millisecond tick counts).

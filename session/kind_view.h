@@ -35,7 +35,9 @@ struct KindView {
   int32_t* matchLocationReport = nullptr;
   int32_t* matchQualityScratch = nullptr;
 
-  uint8_t* CachedEyeImage(int eye, int slot) const { return cachedEye_ + Slot(eye, slot) * eyeBytes; }
+  uint8_t* CachedEyeImage(int eye, int slot) const {
+    return cachedEye_ + Slot(eye, slot) * eyeBytes;
+  }
   uint8_t* CachedIrisImage(int eye, int slot) const {
     return cachedIris_ + Slot(eye, slot) * cropBytes;
   }

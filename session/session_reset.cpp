@@ -44,6 +44,7 @@ void Reset(control::COcuvantCtrl& ctrl, Scope scope) {
   ctrl.m_frameCount = 0;
   std::fill(std::begin(ctrl.m_matchIndex), std::end(ctrl.m_matchIndex), -1);
   ctrl.m_rejectCount = 0;
+  ctrl.m_workflow.ResetProgress();
   StartIrisPipelineSession();
 }
 

@@ -27,7 +27,7 @@ void RequestBackgroundSnapshot(control::COcuvantCtrl& ctrl, int32_t captureKind,
 }
 
 void SendResult(control::COcuvantCtrl& ctrl, uint32_t message, int32_t result) {
-  ctrl.SendToWindow(message, result);
+  ctrl.SendControlMessage(message, static_cast<uintptr_t>(static_cast<intptr_t>(result)));
 }
 
 uint32_t SessionElapsedMs(const control::COcuvantCtrl& ctrl) {

@@ -4,6 +4,7 @@
 
 #include "capture/capture_registry.h"
 #include "simulator/virtual_camera_script.h"
+#include "simulator/virtual_face_camera.h"
 #include "simulator/virtual_iris_camera.h"
 #include "simulator/virtual_photo_camera.h"
 #include "simulator/virtual_replay_camera.h"
@@ -70,6 +71,11 @@ std::unique_ptr<capture::CaptureSource> VirtualCameraBackend::Bind(
         false, controls_[1]);
   }
   if (device.locator == kLocators[2]) {
+    if (!config_.faceScript.empty()) {
+      return std::make_unique<VirtualFaceCamera>(
+          VirtualStreamFormat{config_.infraredWidth, config_.infraredHeight, fps, config_.delivers},
+          FaceScript::Parse(config_.faceScript).value_or(FaceScript()), controls_[2]);
+    }
     return std::make_unique<VirtualPhotoCamera>(
         VirtualStreamFormat{config_.infraredWidth, config_.infraredHeight, fps, config_.delivers},
         true, controls_[2]);
@@ -80,6 +86,10 @@ std::unique_ptr<capture::CaptureSource> VirtualCameraBackend::Bind(
 bool InstallVirtualCameras(const VirtualCameraConfig& config, std::string* error) {
   if (!SubjectScript::Parse(config.script)) {
     if (error != nullptr) *error = "malformed subject script: " + config.script;
+    return false;
+  }
+  if (!config.faceScript.empty() && !FaceScript::Parse(config.faceScript)) {
+    if (error != nullptr) *error = "malformed face script: " + config.faceScript;
     return false;
   }
   if (!config.replayDirectory.empty() &&

@@ -268,9 +268,11 @@ class Shell {
   }
 
   Output out_;
+  // Databases handed to the control: a running match reads them until the control is
+  // gone, so they are destroyed after it.
+  std::vector<std::vector<int32_t>> arrays_;
   std::unique_ptr<control::COcuvantCtrl> control_;
   ShellSink sink_;
-  std::vector<std::vector<int32_t>> arrays_;  // databases handed to the control
 };
 
 int RunShell(const std::vector<std::string>& args) {

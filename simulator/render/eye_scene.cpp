@@ -1,7 +1,7 @@
 // Per-pixel evaluation of the eye scene. The iris texture is looked up in the
-// subject's polar table through the rubber-sheet map: a pixel at distance d
-// from the pupil centre, on a ray that meets the limbus at distance s, has the
-// normalised radius (d - rp) / (s - rp), so the texture stretches with the pupil.
+// subject's polar table through the rubber-sheet map: each texture point keeps
+// its angle and its fraction of the way from the pupil border to the limbus, so
+// the texture stretches with the pupil and follows a decentred pupil.
 #include "simulator/render/eye_scene.h"
 
 #include <algorithm>
@@ -81,12 +81,20 @@ double IrisPixel(const EyeGeometry& g, const int16_t* table, double x, double y)
     v = g.pupilLevel;
   } else {
     double d = std::sqrt(d2);
-    double ux = ddx / d, uy = ddy / d;
-    double ox = g.px - g.cx, oy = g.py - g.cy;
-    double ou = ox * ux + oy * uy;
-    double s = -ou + std::sqrt(std::max(0.0, ou * ou - (ox * ox + oy * oy) + g.R * g.R));
-    double t = Clamp01((d - g.rp) / std::max(1.0, s - g.rp));
-    double turn = Atan2(ddy, ddx) * (0.5 / kPi) - g.rotationCycles;
+    // Rubber sheet: the texture point (angle a, radius t) lies at
+    // (1 - t) * pupil(a) + t * limbus(a), pupil(a) and limbus(a) being the points in
+    // direction a on the pupil circle and on the iris circle. For the pixel q (from the
+    // pupil centre) and the iris centre offset o this gives
+    // |q - t o| = rp + t (R - rp), a quadratic in t; its non-negative root is taken.
+    double ox = g.cx - g.px, oy = g.cy - g.py, span = g.R - g.rp;
+    double qa = ox * ox + oy * oy - span * span;  // < 0: the pupil stays inside the iris
+    double qb = ddx * ox + ddy * oy + g.rp * span;
+    double qc = d2 - g.rp * g.rp;
+    double root = qb + std::sqrt(std::max(0.0, qb * qb - qa * qc));
+    double t = root > 1e-9 ? std::max(0.0, qc) / root : 0.0;
+    double dirX = ddx - t * ox, dirY = ddy - t * oy;
+    t = Clamp01(t);
+    double turn = Atan2(dirY, dirX) * (0.5 / kPi) - g.rotationCycles;
     double fa = turn * Subject::kIrisAngles - 0.5;
     double fb = std::min(t * Subject::kIrisBands - 0.5, Subject::kIrisBands - 1.0);
     fb = std::max(fb, 0.0);

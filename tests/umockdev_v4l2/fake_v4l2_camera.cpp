@@ -89,6 +89,8 @@ void FakeV4l2Camera::Reset(Mode mode) {
   mode_ = mode;
   width_ = 640;
   height_ = 480;
+  pixelFormat_ = mode == Mode::MjpegOnly ? V4L2_PIX_FMT_MJPEG : V4L2_PIX_FMT_YUYV;
+  jpeg_.clear();
   streaming_ = false;
   bufferCount_ = 0;
   queued_.clear();
@@ -103,6 +105,11 @@ void FakeV4l2Camera::Reset(Mode mode) {
       {V4L2_CID_EXPOSURE_AUTO, 0, 3, 3, 3},
       {V4L2_CID_EXPOSURE_ABSOLUTE, 3, 2047, 156, 156},
   };
+}
+
+void FakeV4l2Camera::SetJpeg(std::vector<uint8_t> jpeg) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  jpeg_ = std::move(jpeg);
 }
 
 std::vector<FakeV4l2Camera::ControlWrite> FakeV4l2Camera::ControlWrites() {
@@ -139,8 +146,17 @@ gboolean FakeV4l2Camera::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client
   return camera->Handle(client) ? TRUE : FALSE;
 }
 
-void FakeV4l2Camera::WriteFrame(uint32_t index) {
+uint32_t FakeV4l2Camera::WriteFrame(uint32_t index) {
   const size_t size = static_cast<size_t>(width_) * height_ * 2;
+  if (pixelFormat_ == V4L2_PIX_FMT_MJPEG) {
+    const size_t used = jpeg_.size() < size ? jpeg_.size() : size;
+    const int fd = ::open(node_.c_str(), O_WRONLY);
+    if (fd < 0) return 0;
+    const ssize_t written =
+        ::pwrite(fd, jpeg_.data(), used, static_cast<off_t>(index * bufferStride_));
+    ::close(fd);
+    return written == static_cast<ssize_t>(used) ? static_cast<uint32_t>(used) : 0;
+  }
   if (frame_.size() != size) {
     frame_.resize(size);
     for (uint32_t y = 0; y < height_; ++y) {
@@ -159,6 +175,7 @@ void FakeV4l2Camera::WriteFrame(uint32_t index) {
       ::pwrite(fd, frame_.data(), size, static_cast<off_t>(index * bufferStride_));
   (void)written;
   ::close(fd);
+  return static_cast<uint32_t>(size);
 }
 
 bool FakeV4l2Camera::Handle(UMockdevIoctlClient* client) {
@@ -188,8 +205,10 @@ bool FakeV4l2Camera::Handle(UMockdevIoctlClient* client) {
       v4l2_fmtdesc d;
       if (!Resolve(client, &d, &data)) return fail(EFAULT);
       if (d.index != 0 || d.type != V4L2_BUF_TYPE_VIDEO_CAPTURE) return fail(EINVAL);
-      d.pixelformat = V4L2_PIX_FMT_YUYV;
-      CopyText(d.description, sizeof d.description, "YUYV 4:2:2");
+      const bool mjpeg = mode_ == Mode::MjpegOnly;
+      d.pixelformat = mjpeg ? V4L2_PIX_FMT_MJPEG : V4L2_PIX_FMT_YUYV;
+      d.flags = mjpeg ? V4L2_FMT_FLAG_COMPRESSED : 0;
+      CopyText(d.description, sizeof d.description, mjpeg ? "Motion-JPEG" : "YUYV 4:2:2");
       Reply(data, d);
       return done();
     }
@@ -197,7 +216,7 @@ bool FakeV4l2Camera::Handle(UMockdevIoctlClient* client) {
       v4l2_frmsizeenum s;
       if (!Resolve(client, &s, &data)) return fail(EFAULT);
       const uint32_t sizes = mode_ == Mode::SmallOnly ? 1 : 2;
-      if (s.pixel_format != V4L2_PIX_FMT_YUYV || s.index >= sizes) return fail(EINVAL);
+      if (s.pixel_format != pixelFormat_ || s.index >= sizes) return fail(EINVAL);
       s.type = V4L2_FRMSIZE_TYPE_DISCRETE;
       s.discrete.width = s.index == 0 ? 640 : 1920;
       s.discrete.height = s.index == 0 ? 480 : 1080;
@@ -220,9 +239,9 @@ bool FakeV4l2Camera::Handle(UMockdevIoctlClient* client) {
       std::memset(&f.fmt, 0, sizeof f.fmt);
       f.fmt.pix.width = width_;
       f.fmt.pix.height = height_;
-      f.fmt.pix.pixelformat = V4L2_PIX_FMT_YUYV;
+      f.fmt.pix.pixelformat = pixelFormat_;  // the only format this mode has
       f.fmt.pix.field = V4L2_FIELD_NONE;
-      f.fmt.pix.bytesperline = width_ * 2;
+      f.fmt.pix.bytesperline = pixelFormat_ == V4L2_PIX_FMT_MJPEG ? 0 : width_ * 2;
       f.fmt.pix.sizeimage = width_ * height_ * 2;
       Reply(data, f);
       return done();
@@ -274,14 +293,14 @@ bool FakeV4l2Camera::Handle(UMockdevIoctlClient* client) {
         return fail(EAGAIN);
       }
       lastFrameUs_ = now;
-      WriteFrame(index);
+      const uint32_t used = WriteFrame(index);
       queued_[index] = false;
       std::memset(&b, 0, sizeof b);
       b.index = index;
       b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
       b.memory = V4L2_MEMORY_MMAP;
-      b.bytesused = width_ * height_ * 2;
-      b.length = b.bytesused;
+      b.bytesused = used;
+      b.length = width_ * height_ * 2;
       b.m.offset = static_cast<uint32_t>(index * bufferStride_);
       b.flags = V4L2_BUF_FLAG_DONE;
       b.sequence = sequence_++;

@@ -1,7 +1,7 @@
 // A fake USB camera for umockdev: sysfs entries (USB device, interface, a capture node
 // and a metadata node) and an ioctl handler serving formats, mmap buffers, streaming
 // and controls. Frames are 4:2:2 YUYV: the top half white, the bottom half black, and
-// the top row's first two pixels pure red.
+// the top row's first two pixels pure red; or, in MJPEG mode, the JPEG the test gives.
 #pragma once
 
 #include <umockdev.h>
@@ -20,6 +20,7 @@ class FakeV4l2Camera {
     SmallOnly,      // YUYV 640 x 480 only
     NeverDelivers,  // streams, but no buffer is ever filled
     Unplugged,      // the device is gone after a few frames (ENODEV)
+    MjpegOnly,      // MJPEG only, 640 x 480 (current) and 1920 x 1080; frames from SetJpeg
   };
   struct ControlWrite {
     uint32_t id;
@@ -28,7 +29,8 @@ class FakeV4l2Camera {
 
   // Describes the device in the testbed and attaches the handler to /dev/video0.
   bool Install(UMockdevTestbed* testbed, std::string* error);
-  void Reset(Mode mode);  // before each test: no writes, default control values
+  void Reset(Mode mode);                    // before each test: no writes, default control values
+  void SetJpeg(std::vector<uint8_t> jpeg);  // the frame MJPEG mode serves (none after Reset)
 
   std::vector<ControlWrite> ControlWrites();
   int32_t ControlValue(uint32_t id);
@@ -43,12 +45,13 @@ class FakeV4l2Camera {
     int32_t minimum, maximum, defaultValue, value;
   };
   Control* FindControl(uint32_t id);
-  void WriteFrame(uint32_t index);
+  uint32_t WriteFrame(uint32_t index);  // bytes used
 
   std::mutex mutex_;
   std::string node_;  // backing file of /dev/video0
   Mode mode_ = Mode::Normal;
   uint32_t width_ = 640, height_ = 480;
+  uint32_t pixelFormat_ = 0;  // V4L2_PIX_FMT_YUYV or V4L2_PIX_FMT_MJPEG
   uint32_t bufferCount_ = 0;
   size_t bufferStride_ = 0;  // page-aligned distance between buffer offsets
   std::vector<bool> queued_;
@@ -59,6 +62,7 @@ class FakeV4l2Camera {
   std::vector<ControlWrite> writes_;
   std::vector<std::pair<uint32_t, uint32_t>> formatsSet_;
   std::vector<uint8_t> frame_;
+  std::vector<uint8_t> jpeg_;
 };
 
 }  // namespace ocuvant::capture::testing

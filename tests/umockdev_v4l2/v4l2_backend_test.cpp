@@ -2,11 +2,14 @@
 // converted frames, camera properties on the ioctls sent, and failing devices.
 #include <gtest/gtest.h>
 #include <linux/videodev2.h>
+#include <turbojpeg.h>
 #include <umockdev.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -138,6 +141,101 @@ TEST_F(V4l2BackendTest, CameraWithoutFullHdKeepsItsOwnSize) {
   ASSERT_TRUE(WaitFor([&] { return recorder_.Frames() >= 1; }));
   session_.Close();
   EXPECT_EQ(recorder_.First().size(), 640u * 480u * 3u);
+}
+
+// A top-down BGR picture as JPEG (4:4:4, high quality, so colours survive closely).
+std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& bgr, int width, int height) {
+  tjhandle handle = tjInitCompress();
+  unsigned char* data = nullptr;
+  unsigned long size = 0;
+  const int rc = tjCompress2(handle, bgr.data(), width, width * 3, height, TJPF_BGR, &data, &size,
+                             TJSAMP_444, 95, TJFLAG_ACCURATEDCT);
+  std::vector<uint8_t> jpeg;
+  if (rc == 0) jpeg.assign(data, data + size);
+  tjFree(data);
+  tjDestroy(handle);
+  return jpeg;
+}
+
+using Bgr = std::array<int, 3>;
+constexpr Bgr kUpper = {40, 160, 220};  // upper half of the picture
+constexpr Bgr kLower = {200, 60, 30};   // lower half
+constexpr Bgr kCorner = {20, 20, 235};  // 64 x 64 block at the top left
+constexpr int kCornerSide = 64;
+
+// Two halves and a corner block, all on 16-pixel boundaries (whole JPEG blocks).
+std::vector<uint8_t> TestPicture(int width, int height) {
+  std::vector<uint8_t> bgr(static_cast<size_t>(width) * height * 3);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Bgr& c = (x < kCornerSide && y < kCornerSide) ? kCorner
+                     : y < height / 2                     ? kUpper
+                                                          : kLower;
+      uint8_t* p = &bgr[(static_cast<size_t>(y) * width + x) * 3];
+      for (int i = 0; i < 3; ++i) p[i] = static_cast<uint8_t>(c[i]);
+    }
+  }
+  return bgr;
+}
+
+// The pixel (x, y) of a bottom-up BGR frame, y counted from the picture's top.
+::testing::AssertionResult PixelNear(const std::vector<uint8_t>& frame, int width, int height,
+                                     int x, int y, const Bgr& want) {
+  const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+  const uint8_t* p = &frame[static_cast<size_t>(height - 1 - y) * stride + x * 3];
+  for (int i = 0; i < 3; ++i) {
+    if (std::abs(p[i] - want[i]) > 6) {
+      return ::testing::AssertionFailure()
+             << "(" << x << ", " << y << ") is " << int{p[0]} << "/" << int{p[1]} << "/"
+             << int{p[2]} << ", wanted " << want[0] << "/" << want[1] << "/" << want[2];
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST_F(V4l2BackendTest, StreamsFullHdMjpegAsBottomUpBgr) {
+  g_camera.Reset(FakeV4l2Camera::Mode::MjpegOnly);
+  const std::vector<uint8_t> jpeg = EncodeJpeg(TestPicture(1920, 1080), 1920, 1080);
+  ASSERT_FALSE(jpeg.empty());
+  g_camera.SetJpeg(jpeg);
+  ASSERT_EQ(session_.Open(0, nullptr, IrisFrames, "IrisHandle"), 0);
+  EXPECT_EQ(session_.FrameWidth(), 1920);
+  EXPECT_EQ(session_.FrameHeight(), 1080);
+  ASSERT_EQ(g_camera.FormatsSet().size(), 1u);
+  EXPECT_EQ(g_camera.FormatsSet()[0], (std::pair<uint32_t, uint32_t>(1920, 1080)));
+  ASSERT_EQ(session_.Run(), 1);
+  ASSERT_TRUE(WaitFor([&] { return recorder_.Frames() >= 2; }));
+  session_.Close();
+  const std::vector<uint8_t> frame = recorder_.First();
+  ASSERT_EQ(frame.size(), 1920u * 1080u * 3u);
+  // Stored first: the picture's bottom row; the corner block is at the top left.
+  EXPECT_TRUE(PixelNear(frame, 1920, 1080, 0, 1079, kLower));
+  EXPECT_EQ(frame[0], frame[3 * 100]);  // a flat colour decodes flat
+  for (int x : {0, 32, 56}) EXPECT_TRUE(PixelNear(frame, 1920, 1080, x, 8, kCorner));
+  EXPECT_TRUE(PixelNear(frame, 1920, 1080, 80, 8, kUpper));
+  EXPECT_TRUE(PixelNear(frame, 1920, 1080, 8, 80, kUpper));
+  EXPECT_TRUE(PixelNear(frame, 1920, 1080, 1919, 0, kUpper));
+  EXPECT_TRUE(PixelNear(frame, 1920, 1080, 960, 530, kUpper));
+  EXPECT_TRUE(PixelNear(frame, 1920, 1080, 960, 550, kLower));
+  EXPECT_FALSE(recorder_.HasLog("capture|丢弃不完整的视频帧"));
+}
+
+TEST_F(V4l2BackendTest, MjpegFramesThatDoNotDecodeToTheFormatAreDropped) {
+  // A JPEG of another size than the one negotiated, then bytes that are no JPEG.
+  const std::vector<std::vector<uint8_t>> frames = {EncodeJpeg(TestPicture(640, 480), 640, 480),
+                                                    std::vector<uint8_t>(5000, 0x5a)};
+  for (const std::vector<uint8_t>& bad : frames) {
+    g_camera.Reset(FakeV4l2Camera::Mode::MjpegOnly);
+    ASSERT_FALSE(bad.empty());
+    g_camera.SetJpeg(bad);
+    ASSERT_EQ(session_.Open(0, nullptr, IrisFrames, "IrisHandle"), 0);
+    ASSERT_EQ(session_.FrameWidth(), 1920);
+    ASSERT_EQ(session_.Run(), 1);
+    ASSERT_TRUE(WaitFor([&] { return g_camera.FramesServed() >= 3; }));
+    session_.Close();
+    EXPECT_EQ(recorder_.Frames(), 0);
+    EXPECT_TRUE(recorder_.HasLog("capture|丢弃不完整的视频帧"));
+  }
 }
 
 TEST_F(V4l2BackendTest, PropertiesOnTheIoctlsSent) {

@@ -4,8 +4,8 @@
 // captures 1..CAPTURES of each eye processed in enrollment mode with the control's default
 // thresholds; every pair of accepted templates is compared with MatchTemplate (n = 1).
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,8 +49,8 @@ void Summary(const char* what, std::vector<float> v) {
   const double sd = std::sqrt(std::max(0.0, sq / v.size() - mean * mean));
   auto q = [&](double f) { return v[static_cast<size_t>(f * (v.size() - 1) + 0.5)]; };
   std::printf(
-      "  %-9s n %5zu  mean %.3f  sd %.3f  min %.3f  p1 %.3f  p50 %.3f  p99 %.3f  max %.3f\n",
-      what, v.size(), mean, sd, v.front(), q(0.01), q(0.5), q(0.99), v.back());
+      "  %-9s n %5zu  mean %.3f  sd %.3f  min %.3f  p1 %.3f  p50 %.3f  p99 %.3f  max %.3f\n", what,
+      v.size(), mean, sd, v.front(), q(0.01), q(0.5), q(0.99), v.back());
 }
 
 void Run(TemplateKind kind, int subjects, int captures) {
@@ -90,8 +90,8 @@ void Run(TemplateKind kind, int subjects, int captures) {
   Summary("impostor", impostor);
   int below[3] = {};
   for (float x : impostor) below[0] += x < 0.30f, below[1] += x < 0.333f, below[2] += x < 0.36f;
-  std::printf("  impostors below 0.300: %d, below 0.333: %d, below 0.360: %d\n", below[0],
-              below[1], below[2]);
+  std::printf("  impostors below 0.300: %d, below 0.333: %d, below 0.360: %d\n", below[0], below[1],
+              below[2]);
   // Code bits shared by all irises: per band, the mean share of 1 bits and the RMS over the
   // angular blocks of each block's deviation from one half (independent irises: about
   // 0.5 / sqrt(templates)).
@@ -111,6 +111,22 @@ void Run(TemplateKind kind, int subjects, int captures) {
     }
     std::printf("\n");
   }
+  // Dependence inside one template: how often a code bit equals its neighbour one band out,
+  // one block on and two blocks on (0.5 for independent bits).
+  double sameBand = 0, sameBlock = 0, sameBlock2 = 0;
+  for (const Eye& e : eyes)
+    for (int plane = 0; plane < 2; ++plane)
+      for (int a = 0; a < 128; ++a) {
+        const int v = e.templ[256 + 128 * plane + a];
+        const int next = e.templ[256 + 128 * plane + (a + 1) % 128];
+        const int next2 = e.templ[256 + 128 * plane + (a + 2) % 128];
+        sameBand += 7 - __builtin_popcount((v ^ (v >> 1)) & 0x7F);
+        sameBlock += 8 - __builtin_popcount(v ^ next);
+        sameBlock2 += 8 - __builtin_popcount(v ^ next2);
+      }
+  const double cells = eyes.size() * 2.0 * 128;
+  std::printf("  equal code bits: next band %.3f, next block %.3f, block after next %.3f\n",
+              sameBand / (cells * 7), sameBlock / (cells * 8), sameBlock2 / (cells * 8));
 }
 
 }  // namespace

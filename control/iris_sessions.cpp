@@ -1,0 +1,137 @@
+// The session threads: they wait for the iris camera to be ready, run it and arm the
+// frame pipeline with the session's mode. A camera that is not ready within 5 s ends
+// the session with -10 (-11 when the wait itself failed).
+#include <exception>
+
+#include "control/ocuvant_ctrl.h"
+#include "device/illuminator.h"
+#include "platform/message_box.h"
+#include "support/image_files.h"
+#include "session/workflows.h"
+#include "capture/capture_video.h"
+
+namespace ocuvant::control {
+
+namespace {
+
+constexpr uint32_t kReadyWaitMs = 5000;
+constexpr uint32_t kReadySliceMs = 50;  // how often a waiting thread checks for shutdown
+constexpr size_t kQ5TemplateBytes = 512;
+
+uint32_t ResultMessage(SessionMode mode) {
+  switch (mode) {
+    case ModeEnrollBoth:
+      return WM_ENROLL_BOTH_DONE;
+    case ModeEnrollLeft:
+      return WM_ENROLL_LEFT_DONE;
+    case ModeEnrollRight:
+      return WM_ENROLL_RIGHT_DONE;
+    default:
+      return WM_MATCH_DONE;
+  }
+}
+
+enum class Ready { Yes, TimedOut, Failed };
+
+// Waits for the iris camera at most 5 s; gives up at once when the control goes away.
+Ready WaitForIrisCamera(COcuvantCtrl& c) {
+  const uint32_t start = platform::GetTickCount();
+  try {
+    for (;;) {
+      if (c.ShuttingDown()) return Ready::Failed;
+      const uint32_t waited = platform::TicksSince(start);
+      if (waited >= kReadyWaitMs) return Ready::TimedOut;
+      const uint32_t slice = std::min(kReadySliceMs, kReadyWaitMs - waited);
+      if (c.m_irisReadyEvent.Wait(slice)) return Ready::Yes;
+    }
+  } catch (const std::exception&) {
+    return Ready::Failed;
+  }
+}
+
+// Shared start of both session threads: false when the session cannot be armed.
+bool AwaitCamera(COcuvantCtrl& c, SessionMode mode, const char* tag) {
+  c.LogIfEnabled("等待启动消息", tag);
+  const Ready ready = WaitForIrisCamera(c);
+  if (ready != Ready::Yes) {
+    if (c.ShuttingDown()) return false;
+    c.PostControlMessage(ResultMessage(mode),
+                         static_cast<uintptr_t>(ready == Ready::TimedOut ? -10 : -11));
+    return false;
+  }
+  c.LogIfEnabled("创建视频成功", tag);
+  return true;
+}
+
+void Arm(COcuvantCtrl& c, SessionMode mode) {
+  c.m_sessionStartTick = platform::GetTickCount();
+  c.m_sessionMode = mode;
+  c.m_framesIgnored = false;
+}
+
+}  // namespace
+
+void COcuvantCtrl::EnrollThread(SessionMode mode) {
+  if (!AwaitCamera(*this, mode, "enroll")) return;
+  if (RunIrisVideo() != 1) {
+    platform::ShowMessageBox("PlayVideo failed.");
+    return;
+  }
+  Arm(*this, mode);
+}
+
+void COcuvantCtrl::MatchThread() {
+  if (!AwaitCamera(*this, ModeMatch, "match")) return;
+  if (RunIrisVideo() != 1) {
+    LogIfEnabled("启动虹膜视频失败", "match");
+    return;
+  }
+  if (m_bkRunning) {
+    if (m_bkCapture->Run() != 1) LogIfEnabled("启动后台拍照失败", "match");
+  } else {
+    LogIfEnabled("没有后台拍照", "match");
+  }
+  Arm(*this, ModeMatch);
+}
+
+int32_t COcuvantCtrl::MatchIris(const int32_t* IrisDatabaseSmall, int32_t IrisDatabaseSmall_Count,
+                                const int32_t* IrisDatabaseBig, int32_t IrisDatabaseBig_Count,
+                                const int32_t* IrisDatabaseQ5, int32_t IrisDatabaseQ5_Count,
+                                int32_t /*Mode*/, int32_t /*Interval*/) {
+  if (ParseSettings() != 1) return -200;
+  if (m_sessionMode != ModeIdle) return -100;
+  if (!m_withSmall && !m_withBig && !m_withQ5) return -101;
+  const bool enabled[3] = {m_withSmall, m_withBig, m_withQ5};
+  const int32_t* dbs[3] = {IrisDatabaseSmall, IrisDatabaseBig, IrisDatabaseQ5};
+  const int32_t counts[3] = {IrisDatabaseSmall_Count, IrisDatabaseBig_Count, IrisDatabaseQ5_Count};
+  int64_t total = 0;
+  for (int k = 0; k < 3; ++k) {
+    m_matchDb[k] = enabled[k] ? dbs[k] : nullptr;
+    m_matchDbCount[k] = enabled[k] ? counts[k] : 0;
+    total += m_matchDbCount[k];
+  }
+  // The Q5 database is also left on disk for the field engineers; a null database
+  // or a count below one writes nothing rather than reading where there is no data.
+  if (m_withQ5 && IrisDatabaseQ5 != nullptr && IrisDatabaseQ5_Count > 0) {
+    support::WriteRawFile(IrisDatabaseQ5, size_t(IrisDatabaseQ5_Count) * kQ5TemplateBytes,
+                          "d:\\q5_match.iris");
+  }
+  if (total <= 0) return -1;
+  device::SendIlluminatorCommand(device::CmdSessionStart);
+  session::ResetSession(*this);
+  if (m_withBkCapture) {
+    LogIfEnabled("启动后台拍照视频...", "video");
+    InitBkPhotoCapture(m_bkCaptureCamera);  // result not checked
+  }
+  WorkerStarted();
+  if (!platform::StartDetachedThread([this] {
+        MatchThread();
+        WorkerFinished();
+      })) {
+    WorkerFinished();
+    PostControlMessage(WM_MATCH_DONE, static_cast<uintptr_t>(-11));
+  }
+  return 1;
+}
+
+}  // namespace ocuvant::control

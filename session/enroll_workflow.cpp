@@ -1,0 +1,156 @@
+// Both-eye and single-eye enrollment: one frame of work per call, on the camera's
+// streaming thread while an enrollment step is armed.
+#include <cstdio>
+#include <cstring>
+
+#include "control/ocuvant_ctrl.h"
+#include "device/illuminator.h"
+#include "platform/thread.h"
+#include "session/enroll_eye.h"
+#include "session/log.h"
+#include "session/workflow_dumps.h"
+#include "session/workflow_feedback.h"
+#include "session/workflows.h"
+
+namespace ocuvant::session {
+namespace {
+
+using control::COcuvantCtrl;
+using engine::TemplateKind;
+
+constexpr uint32_t kStepPauseMs = 1000;  // between the prompt of step 0 and its report
+// Kinds are processed in this order within a frame.
+constexpr TemplateKind kProcessOrder[] = {engine::KindQ5, engine::KindBig, engine::KindSmall};
+// Failed kinds are reported in this order.
+constexpr TemplateKind kReportOrder[] = {engine::KindSmall, engine::KindBig, engine::KindQ5};
+
+bool EyeFailed(int32_t stepResult) {
+  return stepResult == kEyeFailed || stepResult == kEyeTimedOut;
+}
+
+uint8_t* WorkingCopy(COcuvantCtrl& ctrl, TemplateKind kind, int eye) {
+  control::WorkflowBuffers& w = ctrl.m_workflow;
+  switch (kind) {
+    case engine::KindSmall:
+      return w.smallCopy[eye];
+    case engine::KindBig:
+      return w.bigCopy[eye];
+    case engine::KindQ5:
+      break;
+  }
+  return w.q5Copy[eye];
+}
+
+// The end of a successful step: at step 1 the enrollment is complete; at step 0 the
+// illuminator goes on for step 1 and the person hears that the second step begins.
+void FinishStep(COcuvantCtrl& ctrl, bool singleEye) {
+  if (ctrl.m_enrollStep.load() != 0) {
+    if (!singleEye) LogIfEnabled("开始拍照后台注册照片", "iris");
+    RequestBackgroundSnapshot(ctrl, 0, ctrl.m_enrollSnapshotPath);
+    PlayMomentPrompt(ctrl, PromptEnrollDone);
+    if (singleEye) LogAlways("单眼注册成功", "enroll");
+  } else {
+    if (ctrl.m_irisHidCtl) device::SendIlluminatorCommand(device::CmdIlluminatorOn);
+    PlayMomentPrompt(ctrl, PromptFirstStepDone);
+    platform::Sleep(kStepPauseMs);
+  }
+}
+
+}  // namespace
+
+int32_t EnrollBothFrame(COcuvantCtrl& ctrl, const uint8_t* smallLeft, const uint8_t* smallRight,
+                        const uint8_t* q5Left, const uint8_t* q5Right, const uint8_t* bigLeft,
+                        const uint8_t* bigRight) {
+  const uint8_t* images[engine::kKindCount][control::kEyes] = {
+      {smallLeft, smallRight}, {bigLeft, bigRight}, {q5Left, q5Right}};
+  bool done[engine::kKindCount] = {true, true, true};  // a disabled kind counts as done
+  bool failed[engine::kKindCount] = {false, false, false};
+
+  for (TemplateKind kind : kProcessOrder) {
+    if (!KindEnabled(ctrl, kind)) continue;
+    const KindView k = ViewOf(ctrl, kind);
+    for (int eye = 0; eye < control::kEyes; ++eye) {
+      std::memcpy(WorkingCopy(ctrl, kind, eye), images[kind][eye], k.eyeBytes);
+    }
+    for (int eye = 0; eye < control::kEyes; ++eye) {
+      if (k.stepResult[eye] == kEyeDone) continue;
+      k.stepResult[eye] = ProcessEnrollEye(ctrl, k, eye, WorkingCopy(ctrl, kind, eye),
+                                           ctrl.m_workflow.irisImage[eye]);
+      PublishEnrollProgress(ctrl, k, eye);
+    }
+    done[kind] = k.stepResult[0] == kEyeDone && k.stepResult[1] == kEyeDone;
+    failed[kind] = EyeFailed(k.stepResult[0]) || EyeFailed(k.stepResult[1]);
+  }
+
+  if (done[0] && done[1] && done[2]) {
+    ctrl.m_sessionMode = control::ModeIdle;
+    ctrl.m_lastResult = 1;
+    FinishStep(ctrl, false);
+    SendResult(ctrl, control::WM_ENROLL_BOTH_DONE, 1);
+  } else if (failed[0] || failed[1] || failed[2]) {
+    ctrl.m_sessionMode = control::ModeIdle;
+    ctrl.m_lastResult = -1;
+    LogIfEnabled("开始拍照后台注册照片", "iris");
+    RequestBackgroundSnapshot(ctrl, 0, ctrl.m_enrollSnapshotPath);
+    PlayMomentPrompt(ctrl, PromptEnrollFailed);
+    for (TemplateKind kind : kReportOrder) {
+      if (!failed[kind]) continue;
+      const KindView k = ViewOf(ctrl, kind);
+      for (int eye = 0; eye < control::kEyes; ++eye) {
+        WriteEnrollDump(ctrl, k, eye, ctrl.m_workflow.irisImage[eye], k.EyeImage(eye));
+      }
+    }
+    SendResult(ctrl, control::WM_ENROLL_BOTH_DONE, -1);
+  }
+  return ctrl.m_lastResult;
+}
+
+int32_t EnrollSingleFrame(COcuvantCtrl& ctrl, engine::EyeSide eye, uint32_t resultMessage,
+                          const uint8_t* smallImage, const uint8_t* q5Image,
+                          const uint8_t* bigImage) {
+  static constexpr const char* kOkLines[engine::kKindCount] = {"small_ok", "big_ok", "q5 ok"};
+  const uint8_t* images[engine::kKindCount] = {smallImage, bigImage, q5Image};
+  bool done[engine::kKindCount] = {true, true, true};
+  bool failed[engine::kKindCount] = {false, false, false};
+  uint8_t* irisOut = ctrl.m_workflow.irisImage[eye];
+
+  for (TemplateKind kind : kProcessOrder) {
+    if (!KindEnabled(ctrl, kind)) continue;
+    const KindView k = ViewOf(ctrl, kind);
+    uint8_t* image = k.EyeImage(eye);  // handed to the engine as it is
+    if (images[kind] != nullptr && images[kind] != image) {
+      std::memcpy(image, images[kind], k.eyeBytes);
+    }
+    if (k.stepResult[eye] != kEyeDone) {
+      k.stepResult[eye] = ProcessEnrollEye(ctrl, k, eye, image, irisOut);
+      if (k.stepResult[eye] == kEyeDone) LogIfEnabled(kOkLines[kind], "enroll single");
+      PublishEnrollProgress(ctrl, k, eye);
+    }
+    done[kind] = k.stepResult[eye] == kEyeDone;
+    failed[kind] = EyeFailed(k.stepResult[eye]);
+  }
+
+  if (done[0] && done[1] && done[2]) {
+    ctrl.m_lastResult = 1;
+    FinishStep(ctrl, true);
+    ctrl.m_sessionMode = control::ModeIdle;
+    SendResult(ctrl, resultMessage, 1);
+  } else if (failed[0] || failed[1] || failed[2]) {
+    ctrl.m_sessionMode = control::ModeIdle;
+    ctrl.m_lastResult = -1;
+    PlayMomentPrompt(ctrl, PromptEnrollFailed);
+    char text[96] = "";
+    for (TemplateKind kind : kReportOrder) {
+      if (!failed[kind]) continue;
+      const KindView k = ViewOf(ctrl, kind);
+      WriteEnrollDump(ctrl, k, eye, irisOut, k.EyeImage(eye));
+      std::snprintf(text, sizeof text, "%s %s 单眼注册失败", engine::kKindNames[kind],
+                    engine::kEyeNames[eye]);
+    }
+    LogAlways(text, "enroll");
+    SendResult(ctrl, resultMessage, -1);
+  }
+  return ctrl.m_lastResult;
+}
+
+}  // namespace ocuvant::session
