@@ -63,8 +63,8 @@ void COcuvantCtrl::CloseIrisVideo(NextAction next) {
 // thread (this runs on the failing camera's streaming thread, which the close stops).
 // The host sees the log line of the capture layer and then CloseCameraEvent.
 void COcuvantCtrl::OnCameraLost(const char* sessionName) {
-  const bool iris = std::strcmp(sessionName, "IrisHandle") == 0 ||
-                    std::strcmp(sessionName, "IrisCapture") == 0;
+  const bool iris =
+      std::strcmp(sessionName, "IrisHandle") == 0 || std::strcmp(sessionName, "IrisCapture") == 0;
   const bool photo = std::strcmp(sessionName, "PhotoCapture") == 0;
   const bool background = std::strcmp(sessionName, "PhotoVideo") == 0;
   if (iris && !m_irisOpen) return;

@@ -50,7 +50,10 @@ int32_t COcuvantCtrl::InitIris() {
     LogIfEnabled("开始关闭拍照并启动虹膜>...", "enroll");
     return StartClosePhoto(NextIris) ? 1 : -3;
   }
-  // An open infrared face camera is closed with NextIris by the face session's close.
+  if (m_faceOpen) {
+    StartCloseFace(NextIris);
+    return 1;
+  }
   return OpenIrisVideo();
 }
 

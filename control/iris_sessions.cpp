@@ -3,12 +3,12 @@
 // the session with -10 (-11 when the wait itself failed).
 #include <exception>
 
+#include "capture/capture_video.h"
 #include "control/ocuvant_ctrl.h"
 #include "device/illuminator.h"
 #include "platform/message_box.h"
-#include "support/image_files.h"
 #include "session/workflows.h"
-#include "capture/capture_video.h"
+#include "support/image_files.h"
 
 namespace ocuvant::control {
 
@@ -109,6 +109,8 @@ int32_t COcuvantCtrl::MatchIris(const int32_t* IrisDatabaseSmall, int32_t IrisDa
     m_matchDb[k] = enabled[k] ? dbs[k] : nullptr;
     m_matchDbCount[k] = enabled[k] ? counts[k] : 0;
     total += m_matchDbCount[k];
+    // A null database with templates to read is refused before anything is armed.
+    if (m_matchDb[k] == nullptr && m_matchDbCount[k] > 0) return -1;
   }
   // The Q5 database is also left on disk for the field engineers; a null database
   // or a count below one writes nothing rather than reading where there is no data.

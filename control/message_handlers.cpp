@@ -76,7 +76,8 @@ void COcuvantCtrl::OnCameraNext(int32_t next) {
       LogIfEnabled(visible ? "开始下一步的可见光拍照启动" : "开始下一步的红外拍照启动", "iris");
       const int32_t r = PhotoOpen(visible ? 1 : 2);
       if (r != 1) {
-        std::snprintf(line, sizeof line, visible ? "启动可见光拍照失败:%d" : "启动红外拍照失败:%d", r);
+        std::snprintf(line, sizeof line, visible ? "启动可见光拍照失败:%d" : "启动红外拍照失败:%d",
+                      r);
         LogIfEnabled(line, "iris");
       }
       break;
@@ -90,8 +91,9 @@ void COcuvantCtrl::OnCameraNext(int32_t next) {
       }
       break;
     }
-    // NextInfraredFace: the infrared face session opens its camera here once it is
-    // part of this build.
+    case NextInfraredFace:
+      OpenInfraredFace();  // a failed open shows when the face enrollment cannot start
+      break;
     default:
       break;
   }

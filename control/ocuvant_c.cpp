@@ -4,6 +4,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 
 #include "control/invoke.h"
 #include "control/ocuvant_ctrl.h"
@@ -21,8 +22,16 @@ OcuvantValue ToC(const Value& v) {
   return out;
 }
 
+// A C host may store any int in an enumeration field; read it as the int it is.
+template <typename E>
+std::underlying_type_t<E> RawEnum(const E& e) {
+  std::underlying_type_t<E> raw;
+  std::memcpy(&raw, &e, sizeof raw);
+  return raw;
+}
+
 Value FromC(const OcuvantValue& v) {
-  switch (v.type) {
+  switch (RawEnum(v.type)) {
     case OCUVANT_INT32:
       return v.i;
     case OCUVANT_STRING:
@@ -92,8 +101,9 @@ int32_t InvokeC(OcuvantControl* control, bool named, Find find, OcuvantInvokeKin
     CopyText("null control, name or arguments", error, errorSize);
     return ocuvant::control::E_POINTER;
   }
-  if (argc < 0 ||
-      (kind != OCUVANT_METHOD && kind != OCUVANT_PROPERTY_GET && kind != OCUVANT_PROPERTY_PUT)) {
+  const auto rawKind = RawEnum(kind);
+  if (argc < 0 || (rawKind != OCUVANT_METHOD && rawKind != OCUVANT_PROPERTY_GET &&
+                   rawKind != OCUVANT_PROPERTY_PUT)) {
     CopyText("negative argument count or unknown invoke kind", error, errorSize);
     return kInvalidArg;
   }

@@ -32,7 +32,10 @@ int32_t COcuvantCtrl::InitPhotoCapture(int32_t CameraKind) {
     StartCloseIrisVideo(next);
     return 2;
   }
-  // An open infrared face camera is closed with `next` by the face session's close.
+  if (m_faceOpen) {
+    StartCloseFace(next);
+    return 2;
+  }
   return PhotoOpen(CameraKind);
 }
 

@@ -27,10 +27,11 @@ struct WorkflowBuffers {
   // Engine outputs of the eye being processed: the 512-byte feature and the iris crop.
   uint8_t feature[kEyes][engine::kTemplateBytes];
   uint8_t irisImage[kEyes][kMaxCropBytes];
-  // Both-eye enrollment: one copy of each of the six eye images of the frame.
-  uint8_t smallCopy[kEyes][SmallKindState::kEyeBytes];
-  uint8_t bigCopy[kEyes][BigKindState::kEyeBytes];
-  uint8_t q5Copy[kEyes][Q5KindState::kEyeBytes];
+  // Both-eye enrollment: working copies of the left and right eye images of the kind
+  // being processed. Kinds are processed one after the other and a copy is not read
+  // once its kind is done, so one pair sized for the largest eye image serves all.
+  static constexpr size_t kMaxEyeBytes = Q5KindState::kEyeBytes;
+  uint8_t eyeCopy[kEyes][kMaxEyeBytes];
   // Quality and location of the image just processed.
   int32_t quality[6];
   int32_t location[4];
@@ -55,5 +56,7 @@ struct WorkflowBuffers {
 
 static_assert(Q5KindState::kCropBytes <= WorkflowBuffers::kMaxCropBytes &&
               SmallKindState::kCropBytes <= WorkflowBuffers::kMaxCropBytes);
+static_assert(SmallKindState::kEyeBytes <= WorkflowBuffers::kMaxEyeBytes &&
+              BigKindState::kEyeBytes <= WorkflowBuffers::kMaxEyeBytes);
 
 }  // namespace ocuvant::control

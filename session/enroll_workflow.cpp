@@ -28,18 +28,7 @@ bool EyeFailed(int32_t stepResult) {
   return stepResult == kEyeFailed || stepResult == kEyeTimedOut;
 }
 
-uint8_t* WorkingCopy(COcuvantCtrl& ctrl, TemplateKind kind, int eye) {
-  control::WorkflowBuffers& w = ctrl.m_workflow;
-  switch (kind) {
-    case engine::KindSmall:
-      return w.smallCopy[eye];
-    case engine::KindBig:
-      return w.bigCopy[eye];
-    case engine::KindQ5:
-      break;
-  }
-  return w.q5Copy[eye];
-}
+uint8_t* WorkingCopy(COcuvantCtrl& ctrl, int eye) { return ctrl.m_workflow.eyeCopy[eye]; }
 
 // The end of a successful step: at step 1 the enrollment is complete; at step 0 the
 // illuminator goes on for step 1 and the person hears that the second step begins.
@@ -70,11 +59,11 @@ int32_t EnrollBothFrame(COcuvantCtrl& ctrl, const uint8_t* smallLeft, const uint
     if (!KindEnabled(ctrl, kind)) continue;
     const KindView k = ViewOf(ctrl, kind);
     for (int eye = 0; eye < control::kEyes; ++eye) {
-      std::memcpy(WorkingCopy(ctrl, kind, eye), images[kind][eye], k.eyeBytes);
+      std::memcpy(WorkingCopy(ctrl, eye), images[kind][eye], k.eyeBytes);
     }
     for (int eye = 0; eye < control::kEyes; ++eye) {
       if (k.stepResult[eye] == kEyeDone) continue;
-      k.stepResult[eye] = ProcessEnrollEye(ctrl, k, eye, WorkingCopy(ctrl, kind, eye),
+      k.stepResult[eye] = ProcessEnrollEye(ctrl, k, eye, WorkingCopy(ctrl, eye),
                                            ctrl.m_workflow.irisImage[eye]);
       PublishEnrollProgress(ctrl, k, eye);
     }

@@ -10,6 +10,7 @@
 #include "control/ocuvant_ctrl.h"
 #include "platform/paths.h"
 #include "platform/thread.h"
+#include "session/face_workflow.h"
 #include "session/workflows.h"
 #include "support/image_files.h"
 
@@ -135,8 +136,9 @@ void OnFrame(control::COcuvantCtrl& ctrl, const uint8_t* data, long length,
   if (ctrl.m_framesIgnored) return;
   if (route == capture::IrisFrames) {
     OnIrisFrame(ctrl, data, length);
+  } else if (route == capture::FaceFrames && length > 0) {
+    OnFaceFrame(ctrl, data, static_cast<size_t>(length));
   }
-  // Face frames belong to the infrared face session, which this build does not run.
 }
 
 int32_t OnIrisFrame(control::COcuvantCtrl& ctrl, const uint8_t* data, long length) {

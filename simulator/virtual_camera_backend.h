@@ -31,7 +31,7 @@ struct VirtualCameraConfig {
   uint64_t subjectSeed = 1;     // the simulated person
   std::string script;           // what the person does (see virtual_camera_script.h)
   std::string replayDirectory;  // not empty: the iris camera replays this folder
-  std::string faceScript;  // not empty: the infrared camera shows this face script
+  std::string faceScript;       // not empty: the infrared camera shows this face script
   int32_t irisWidth = 1920;     // another size makes an iris camera of the wrong format
   int32_t irisHeight = 1080;
   int32_t visibleWidth = 1280;

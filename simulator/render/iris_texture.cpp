@@ -10,8 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstdio>
 
 #include "simulator/render/eye_renderer.h"
 #include "simulator/render/polar_noise.h"
@@ -107,10 +105,7 @@ void BuildIris(uint64_t seed, std::vector<int16_t>& out) {
   // Stroma: blotches a few degrees wide and a tenth of the ring deep, the scale an
   // iris code reads; fine radial fibres above it; broad sector shading below it.
   std::vector<float> stroma(static_cast<size_t>(kA) * kB, 0.0f), fibres(stroma.size(), 0.0f);
-  PolarBand sb{3, 8, 48, 80, 6.0};
-  if (const char* e = std::getenv("EXP_BAND"))
-    std::sscanf(e, "%d,%d,%d,%d,%lf", &sb.mMin, &sb.mLo, &sb.mHi, &sb.mMax, &sb.nSigma);
-  AddPolarNoise(rng, sb, stromaRms, stroma.data(), kA, kB);
+  AddPolarNoise(rng, PolarBand{3, 8, 48, 80, 6.0}, stromaRms, stroma.data(), kA, kB);
   AddPolarNoise(rng, PolarBand{1, 2, 4, 8, 1.0}, shadingRms, stroma.data(), kA, kB);
   AddPolarNoise(rng, PolarBand{60, 90, 150, 200, 0.8}, fibreRms, fibres.data(), kA, kB);
 
@@ -138,15 +133,7 @@ void BuildIris(uint64_t seed, std::vector<int16_t>& out) {
       v[i] = static_cast<float>(val);
     }
   }
-  if (std::getenv("EXP_STROMA_ONLY")) {
-    for (size_t i = 0; i < v.size(); ++i) v[i] = stroma[i];
-  }
-  if (std::getenv("EXP_WHITE")) {
-    Rng w(seed ^ 99);
-    for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<float>(12 * w.Normal());
-  }
-  if (!std::getenv("EXP_STROMA_ONLY") && !std::getenv("EXP_WHITE")) AddCrypts(rng, collarette, v);
-  if (!std::getenv("EXP_STROMA_ONLY") && !std::getenv("EXP_WHITE"))
+  AddCrypts(rng, collarette, v);
   AddFurrows(rng, v);
   out.resize(v.size());
   for (size_t i = 0; i < v.size(); ++i)

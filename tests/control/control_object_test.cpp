@@ -38,9 +38,16 @@ TEST(ControlObject, NewControlHasTheDocumentedDefaults) {
   EXPECT_EQ(c->m_enrollSnapshotPath, c->m_moduleDir + "\\CaptureForIrisEnroll.bmp");
   EXPECT_EQ(c->m_matchSnapshotPath, c->m_moduleDir + "\\CaptureForIrisMatch.bmp");
   EXPECT_EQ(c->m_moduleDir.back(), '/');
-  // Every image buffer lives in the object.
-  EXPECT_GT(sizeof(COcuvantCtrl), size_t{30} << 20);
-  EXPECT_LT(sizeof(COcuvantCtrl), size_t{32} << 20);
+  // Every image buffer lives in the object: the three kinds' eye images, caches and
+  // crops with the grey frame (about 31 MiB), plus the workflow's working buffers;
+  // nothing else of any size.
+  const size_t images = sizeof(c->m_small) + sizeof(c->m_big) + sizeof(c->m_q5) +
+                        sizeof(c->m_grayFrame) + sizeof(c->m_workflow);
+  EXPECT_GT(sizeof(c->m_small) + sizeof(c->m_big) + sizeof(c->m_q5) + sizeof(c->m_grayFrame),
+            size_t{30} << 20);
+  EXPECT_GE(sizeof(COcuvantCtrl), images);
+  EXPECT_LT(sizeof(COcuvantCtrl), images + (size_t{1} << 20));
+  EXPECT_LT(sizeof(COcuvantCtrl), size_t{36} << 20);
 }
 
 TEST(ControlObject, FixedAnswersAndQualityReports) {

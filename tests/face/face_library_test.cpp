@@ -103,8 +103,8 @@ FaceDetail Box(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
 }
 
 TEST(FacePosition, TableOrderAndBoundariesAtHalfScale) {
-  // Well placed: 240 x 300 at the centre (120 x 150 at half scale, centre 160, 125).
-  EXPECT_EQ(PositionOf(Box(200, 100, 440, 400)), session::FaceWellPlaced);
+  // Well placed: 240 x 300 (120 x 150 at half scale, centre 120, 125).
+  EXPECT_EQ(PositionOf(Box(120, 100, 360, 400)), session::FaceWellPlaced);
   // Size first: too large wins over a bad centre, too small over the centre as well.
   EXPECT_EQ(PositionOf(Box(0, 0, 322, 300)), session::FaceTooLarge);      // w 161
   EXPECT_EQ(PositionOf(Box(0, 0, 320, 300)), session::FaceAtLeft);        // w 160, cx 80
@@ -116,9 +116,9 @@ TEST(FacePosition, TableOrderAndBoundariesAtHalfScale) {
   EXPECT_EQ(PositionOf(Box(18, 100, 338, 400)), session::FaceAtLeft);       // cx 89
   EXPECT_EQ(PositionOf(Box(140, 100, 460, 400)), session::FaceAtRight);     // cx 150
   EXPECT_EQ(PositionOf(Box(138, 100, 458, 400)), session::FaceWellPlaced);  // cx 149
-  EXPECT_EQ(PositionOf(Box(200, 28, 440, 348)), session::FaceAtTop);        // cy 94
-  EXPECT_EQ(PositionOf(Box(200, 30, 440, 350)), session::FaceWellPlaced);   // cy 95
-  EXPECT_EQ(PositionOf(Box(200, 170, 440, 490)), session::FaceAtBottom);    // cy 165
+  EXPECT_EQ(PositionOf(Box(120, 28, 360, 348)), session::FaceAtTop);        // cy 94
+  EXPECT_EQ(PositionOf(Box(120, 30, 360, 350)), session::FaceWellPlaced);   // cy 95
+  EXPECT_EQ(PositionOf(Box(120, 170, 360, 490)), session::FaceAtBottom);    // cy 165
   // Halving truncates toward zero: -1 / 2 is 0, not -1.
   EXPECT_EQ(PositionOf(Box(-1, 100, 159, 400)), session::FaceTooSmall);  // w 79 - 0
   EXPECT_EQ(PositionOf(Box(-3, 100, 159, 400)), session::FaceAtLeft);    // w 80, cx 39

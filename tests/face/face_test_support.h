@@ -2,6 +2,7 @@
 // collector of log lines and message boxes.
 #pragma once
 
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>

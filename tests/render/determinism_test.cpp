@@ -19,12 +19,12 @@ TEST(RenderDeterminism, SameInputsSameBytesAndGoldenHashes) {
   const CaptureParams p = GoodCapture(960, 960, 1);
   Image first = Render(a, 0, p), second = Render(b, 0, p);
   EXPECT_EQ(first.pixels, second.pixels);
-  EXPECT_EQ(Fnv1a(first.pixels), 0x15156F4F12E3E80Eull);
+  EXPECT_EQ(Fnv1a(first.pixels), 0xEFF0D0051DEDA8BCull);
 
   CaptureParams q = GoodCapture(1280, 1080, 5);
   q.illuminatorOn = true;
   Image big = Render(a, 1, q, 1280, 1080);
-  EXPECT_EQ(Fnv1a(big.pixels), 0x44658151FA684B5Eull);
+  EXPECT_EQ(Fnv1a(big.pixels), 0xE265D2532B2D44A4ull);
 }
 
 TEST(RenderDeterminism, SeedsEyesAndCapturesDiffer) {

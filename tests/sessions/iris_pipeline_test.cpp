@@ -163,7 +163,9 @@ TEST_F(PipelineTest, RealtimeCapturesEveryHalfSecondNumberedOnward) {
   const std::string first = files[0].filename().string();
   ASSERT_TRUE(std::regex_match(first, m, name)) << first;
   EXPECT_EQ(std::stoi(m[1]), before + 1);  // the first file of a process carries 1
-  if (before == 0) EXPECT_EQ(std::stoi(m[1]), 1);
+  if (before == 0) {
+    EXPECT_EQ(std::stoi(m[1]), 1);
+  }
   ASSERT_EQ(std::filesystem::file_size(files[0]), session::kGreyFrameBytes);
   std::ifstream in(files[0], std::ios::binary);
   std::vector<char> bytes(session::kGreyFrameBytes);
@@ -202,15 +204,26 @@ TEST_F(SessionTest, ArmedSessionCapturesRealtimeFilesThroughTheCamera) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "CaptureIris"));
   ASSERT_EQ(control_->EnrollBothIris(), 1);
   ASSERT_TRUE(PumpUntil([&] { return control_->m_sessionMode != control::ModeIdle; }, 3000));
-  PumpFor(1600);
+  const uint32_t armed = platform::GetTickCount();
+  const auto folder = dir_ / "CaptureIris";
+  auto count = [&] {
+    size_t n = 0;
+    if (!std::filesystem::exists(folder)) return n;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+      n += e.file_size() == session::kGreyFrameBytes;
+    }
+    return n;
+  };
+  // Slow builds (sanitizers) deliver fewer frames: wait for the files, then check
+  // that they came no faster than one per 500 ms.
+  ASSERT_TRUE(PumpUntil([&] { return count() >= 3; }, 10000));
+  const uint32_t elapsed = platform::TicksSince(armed);
   ASSERT_EQ(control_->StopIris(), 1);
   ASSERT_TRUE(WaitForClose(control::kClosedIrisCamera));
-  size_t n = 0;
-  for (const auto& e : std::filesystem::directory_iterator(dir_ / "CaptureIris")) {
-    n += e.file_size() == session::kGreyFrameBytes;
-  }
-  EXPECT_GE(n, 2u);
-  EXPECT_LE(n, 4u);
+  EXPECT_LE(count(), 1 + elapsed / session::kRealtimeCaptureIntervalMs);
+  const size_t closed = count();
+  PumpFor(700);
+  EXPECT_EQ(count(), closed);  // closed: no more
 }
 
 TEST_F(SessionTest, CameraOfAnotherGeometryIsDroppedAndLoggedOnce) {
@@ -222,7 +235,7 @@ TEST_F(SessionTest, CameraOfAnotherGeometryIsDroppedAndLoggedOnce) {
   const int64_t before = session::DroppedIrisFrames();
   ASSERT_EQ(control_->InitIris(), 1);
   ASSERT_EQ(control_->EnrollBothIris(), 1);
-  ASSERT_TRUE(PumpUntil([&] { return session::DroppedIrisFrames() - before >= 10; }, 4000));
+  ASSERT_TRUE(PumpUntil([&] { return session::DroppedIrisFrames() - before >= 4; }, 10000));
   EXPECT_EQ(control_->m_frameCount, 0);
   EXPECT_EQ(events_.CountLogs("video|虹膜视频帧尺寸不符,丢弃:1280x720,2764800"), 1);
   ASSERT_EQ(control_->StopIris(), 1);

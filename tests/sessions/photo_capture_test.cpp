@@ -33,7 +33,7 @@ TEST_F(SessionTest, InfraredPhotoForAnyOtherKindAndMissingCamera) {
   EXPECT_EQ(control_->ClosePhotoCapture(), 1);
   ASSERT_TRUE(WaitForClose(control::kClosedPhotoCamera));
   control_->SetCameraIDVisible("usb#vid_dead");
-  EXPECT_EQ(control_->InitPhotoCapture(1), -1);
+  EXPECT_EQ(control_->InitPhotoCapture(1), -2);
   EXPECT_TRUE(events_.HasLog("open|找不到拍照摄像头"));
   EXPECT_FALSE(control_->m_photoOpen);
 }
@@ -77,6 +77,7 @@ TEST_F(SessionTest, PhotoRequestWhileIrisOpenChainsToThePhotoCamera) {
 }
 
 TEST_F(SessionTest, BackgroundCameraStopIsSilentUntilClosed) {
+  ASSERT_EQ(control_->ParseSettings(), 1);  // logging on
   EXPECT_EQ(control_->InitBkPhotoCapture(2), 1);
   EXPECT_EQ(control_->m_bkCapture->FrameWidth(), 640);
   const std::string first = (dir_ / "bk1.bmp").string();
@@ -98,12 +99,12 @@ TEST_F(SessionTest, BackgroundCameraStopIsSilentUntilClosed) {
   ASSERT_TRUE(PumpUntil([&] { return !control_->m_bkRunning.load(); }, 3000));
   PumpFor(100);
   EXPECT_TRUE(events_.Named("CloseCameraEvent").empty());  // no event for this camera
-  EXPECT_EQ(control_->InitBkPhotoCapture(1), 1);            // opens again, visible-light
+  EXPECT_EQ(control_->InitBkPhotoCapture(1), 1);           // opens again, visible-light
   EXPECT_EQ(control_->m_bkCapture->FrameWidth(), 1280);
   control_->SetCameraIDInfrared("usb#vid_none");
   EXPECT_EQ(control_->CloseBkPhotoCapture(), 1);
   ASSERT_TRUE(PumpUntil([&] { return !control_->m_bkRunning.load(); }, 3000));
-  EXPECT_EQ(control_->InitBkPhotoCapture(2), -1);  // absent: the search's code, no message
+  EXPECT_EQ(control_->InitBkPhotoCapture(2), -2);  // absent: the search's code, no message
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -39,17 +40,19 @@ class Recorder : public control::EventSink {
   }
   void EnrollBothIrisEvent(const int32_t*, const int32_t*, const int32_t*, const int32_t*,
                            const int32_t*, const int32_t*, int32_t r) override {
-    Add({"EnrollBothIrisEvent", r});
+    Add({"EnrollBothIrisEvent", r, 0, {}});
   }
   void EnrollLeftIrisEvent(const int32_t*, const int32_t*, const int32_t*, int32_t r) override {
-    Add({"EnrollLeftIrisEvent", r});
+    Add({"EnrollLeftIrisEvent", r, 0, {}});
   }
-  void MatchIrisEvent(int32_t, int32_t, int32_t, int32_t r) override { Add({"MatchIrisEvent", r}); }
+  void MatchIrisEvent(int32_t, int32_t, int32_t, int32_t r) override {
+    Add({"MatchIrisEvent", r, 0, {}});
+  }
   void PhotoCaptureEvent(int32_t kind, const std::string& file) override {
     Add({"PhotoCaptureEvent", kind, 0, file});
   }
   void CloseCameraEvent(int32_t kind, int32_t result) override {
-    Add({"CloseCameraEvent", kind, result});
+    Add({"CloseCameraEvent", kind, result, {}});
   }
 
   std::vector<Event> Named(const std::string& name) const {

@@ -9,12 +9,9 @@ namespace {
 
 using control::ModeIdle;
 
-size_t Count(const std::vector<uint8_t>& codes, uint8_t code) {
-  return size_t(std::count(codes.begin(), codes.end(), code));
-}
-
 TEST_F(SessionTest, CloseAndStopWithNothingOpen) {
-  EXPECT_EQ(control_->CloseIris(), -2);  // no iris session streams
+  ASSERT_EQ(control_->ParseSettings(), 1);  // logging on
+  EXPECT_EQ(control_->CloseIris(), -2);     // no iris session streams
   EXPECT_EQ(control_->StopIris(), 1);
   ASSERT_TRUE(WaitForClose(control::kClosedIrisCamera));
   const auto closes = events_.Named("CloseCameraEvent");
@@ -53,10 +50,10 @@ TEST_F(SessionTest, InitIrisOpensOnceAndCloseIrisClosesIt) {
 
 TEST_F(SessionTest, MissingCameraAndBadConfiguration) {
   control_->SetBurger(Config(",\"iris_camera_id\":\"usb#vid_dead&pid_beef\""));
-  EXPECT_EQ(control_->InitIris(), -1);
+  EXPECT_EQ(control_->InitIris(), -2);  // the search's code: no such camera
   EXPECT_TRUE(events_.HasLog("init|找不到摄像头"));
   EXPECT_FALSE(control_->m_irisOpen);
-  EXPECT_EQ(control_->InitCaptureIris(), -1);
+  EXPECT_EQ(control_->InitCaptureIris(), -2);
   control_->SetBurger("{\"with_big_iris\":\"1\",\"with_small_iris\":\"1\"}");  // two kinds
   EXPECT_EQ(control_->InitIris(), -200);
   EXPECT_EQ(control_->EnrollBothIris(), -200);
@@ -153,7 +150,7 @@ TEST_F(SessionTest, ChainedIrisOpenThatFailsIsOnlyLogged) {
   ASSERT_EQ(control_->InitPhotoCapture(2), 1);  // infrared
   control_->SetBurger(Config(",\"iris_camera_id\":\"usb#vid_dead\""));
   EXPECT_EQ(control_->InitIris(), 1);
-  ASSERT_TRUE(PumpUntil([&] { return events_.HasLog("iris|启动虹膜失败:-1"); }, 3000));
+  ASSERT_TRUE(PumpUntil([&] { return events_.HasLog("iris|启动虹膜失败:-2"); }, 3000));
   EXPECT_FALSE(control_->m_irisOpen);
   PumpFor(200);
   EXPECT_TRUE(events_.Named("CloseCameraEvent").empty());
@@ -186,8 +183,8 @@ TEST_F(SessionTest, MatchWithoutCameraWritesTheQ5DatabaseAndEndsWithMinusTen) {
   EXPECT_EQ(control_->MatchIris(nullptr, 0, nullptr, 0, q5.data(), 3, 0, 0), 1);
   EXPECT_EQ(std::filesystem::file_size(drive / "q5_match.iris"), 3u * 512u);
   EXPECT_EQ(control_->m_matchIndex[0], -1);
-  EXPECT_TRUE(events_.HasLog("match|等待启动消息"));
   ASSERT_TRUE(PumpUntil([&] { return !events_.Named("MatchIrisEvent").empty(); }, 8000));
+  EXPECT_TRUE(events_.HasLog("match|等待启动消息"));
   EXPECT_EQ(events_.Named("MatchIrisEvent")[0].a, -10);
   // A Q5 database of no templates writes nothing and is refused.
   std::filesystem::remove(drive / "q5_match.iris");

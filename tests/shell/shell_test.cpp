@@ -125,7 +125,7 @@ TEST_F(DefaultsScript, ChecksTheConfigurationBeforeAnyCameraSearch) {
   EXPECT_NE(init[0]->Result().asInt(), -200);
   ASSERT_FALSE(init[0]->Logs().empty());
   EXPECT_EQ(init[0]->Logs()[0], (Logs::value_type{kSettingsTag, "BIG虹膜"}));
-  EXPECT_EQ(T().Of("get CameraIDIris").Result(), kDefaultIrisFragment);
+  EXPECT_EQ(T().Of("get CameraIDIris", 1).Result(), kDefaultIrisFragment);
   if (init[0]->Result().asInt() == 1) {
     GTEST_SKIP() << "an iris camera opened: later InitIris calls do not parse again";
   }
@@ -147,7 +147,7 @@ TEST_F(DefaultsScript, ChecksTheConfigurationBeforeAnyCameraSearch) {
   EXPECT_NE(init[6]->Result(), -200);
   ASSERT_GE(init[6]->Logs().size(), 2u);
   EXPECT_EQ(init[6]->Logs()[1], (Logs::value_type{kSettingsTag, "Q5虹膜"}));
-  EXPECT_EQ(T().Of("get CameraIDIris", 1).Result(), "usb#vid_1234");
+  EXPECT_EQ(T().Of("get CameraIDIris", 2).Result(), "usb#vid_1234");
   // An empty configuration keeps Q5 only: the check passes without a configuration line.
   EXPECT_NE(init[7]->Result(), -200);
   for (const auto& [tag, log] : init[7]->Logs()) EXPECT_NE(tag, kSettingsTag) << log;

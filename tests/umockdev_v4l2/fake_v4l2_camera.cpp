@@ -170,7 +170,7 @@ uint32_t FakeV4l2Camera::WriteFrame(uint32_t index) {
     frame_[0] = 81, frame_[1] = 90, frame_[2] = 81, frame_[3] = 240;  // red pair, top left
   }
   const int fd = ::open(node_.c_str(), O_WRONLY);
-  if (fd < 0) return;
+  if (fd < 0) return 0;
   const ssize_t written =
       ::pwrite(fd, frame_.data(), size, static_cast<off_t>(index * bufferStride_));
   (void)written;

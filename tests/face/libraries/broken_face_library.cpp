@@ -10,6 +10,13 @@
 
 #define TRAVEX_EXPORT extern "C" __attribute__((visibility("default")))
 
+#ifndef FACE_NONSENSE
+TRAVEX_EXPORT int32_t TravexFaceInit() {
+  return -3;
+}
+#endif
+
+#ifndef FACE_NO_TEMPLATE
 namespace {
 
 // Nonsense records, served in turn (x1, y1, x2, y2, -, ax, ay, bx, by).
@@ -24,13 +31,6 @@ int g_next = 0;
 
 }  // namespace
 
-#ifndef FACE_NONSENSE
-TRAVEX_EXPORT int32_t TravexFaceInit() {
-  return -3;
-}
-#endif
-
-#ifndef FACE_NO_TEMPLATE
 TRAVEX_EXPORT int32_t TravexFaceMakeTemplateWithDetail(unsigned char*, int32_t, int32_t,
                                                        unsigned char* templ, int32_t* detail,
                                                        int32_t* extra) {
