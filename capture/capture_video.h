@@ -65,6 +65,8 @@ class CCaptureVideo {
   int32_t FrameWidth() const { return m_grabber.FrameWidth(); }
   int32_t FrameHeight() const { return m_grabber.FrameHeight(); }
   FrameRoute Route() const { return m_grabber.Route(); }
+  // Held while an iris frame is processed; taken by others to act between frames.
+  platform::CriticalSection& FrameLock() { return m_grabber.FrameLock(); }
 
  private:
   bool BindDeviceLocked(int32_t deviceIndex);

@@ -61,13 +61,16 @@ void COcuvantCtrl::CloseIrisVideo(NextAction next) {
 
 // A camera that stopped on its own is closed like its close method would, on a worker
 // thread (this runs on the failing camera's streaming thread, which the close stops).
-// The host sees the log line of the capture layer and then CloseCameraEvent.
+// The host sees the log line of the capture layer and then CloseCameraEvent. An
+// armed enrollment or match keeps its camera until it ends at its time-out: the host
+// gets the session's result first, and its handler closes the camera.
 void COcuvantCtrl::OnCameraLost(const char* sessionName) {
   const bool iris =
       std::strcmp(sessionName, "IrisHandle") == 0 || std::strcmp(sessionName, "IrisCapture") == 0;
   const bool photo = std::strcmp(sessionName, "PhotoCapture") == 0;
   const bool background = std::strcmp(sessionName, "PhotoVideo") == 0;
   if (iris && !m_irisOpen) return;
+  if (iris && m_sessionMode.load() != ModeIdle) return;
   if (photo && !m_photoOpen) return;
   if (!iris && !photo && !background) return;
   WorkerStarted();

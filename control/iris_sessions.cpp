@@ -1,12 +1,14 @@
-// The session threads: they wait for the iris camera to be ready, run it and arm the
-// frame pipeline with the session's mode. A camera that is not ready within 5 s ends
-// the session with -10 (-11 when the wait itself failed).
+// The session threads: they wait for the iris camera to be ready, run it, arm the
+// frame pipeline with the session's mode and watch the session until it ends. A
+// camera that is not ready within 5 s ends the session with -10 (-11 when the wait
+// itself failed); one that stops delivering frames ends it at its time-out.
 #include <exception>
 
 #include "capture/capture_video.h"
 #include "control/ocuvant_ctrl.h"
 #include "device/illuminator.h"
 #include "platform/message_box.h"
+#include "session/session_watchdog.h"
 #include "session/workflows.h"
 #include "support/image_files.h"
 
@@ -17,6 +19,7 @@ namespace {
 constexpr uint32_t kReadyWaitMs = 5000;
 constexpr uint32_t kReadySliceMs = 50;  // how often a waiting thread checks for shutdown
 constexpr size_t kQ5TemplateBytes = 512;
+constexpr uint32_t kWatchSliceMs = 100;  // how often an armed session is checked for frames
 
 uint32_t ResultMessage(SessionMode mode) {
   switch (mode) {
@@ -63,10 +66,24 @@ bool AwaitCamera(COcuvantCtrl& c, SessionMode mode, const char* tag) {
   return true;
 }
 
-void Arm(COcuvantCtrl& c, SessionMode mode) {
+// Arms the pipeline; returns the session's generation for WatchSession.
+uint32_t Arm(COcuvantCtrl& c, SessionMode mode) {
+  const uint32_t generation = ++c.m_sessionGeneration;
   c.m_sessionStartTick = platform::GetTickCount();
   c.m_sessionMode = mode;
   c.m_framesIgnored = false;
+  return generation;
+}
+
+// Stays with the armed session until it ends, another one is armed or the control
+// goes away, and ends it at its time-out when no frame does.
+void WatchSession(COcuvantCtrl& c, uint32_t generation) {
+  while (!c.ShuttingDown() && c.m_sessionGeneration.load() == generation &&
+         c.m_sessionMode.load() != ModeIdle) {
+    platform::Sleep(kWatchSliceMs);
+    if (c.ShuttingDown() || c.m_sessionGeneration.load() != generation) return;
+    if (session::EndStalledSession(c)) return;
+  }
 }
 
 }  // namespace
@@ -77,7 +94,7 @@ void COcuvantCtrl::EnrollThread(SessionMode mode) {
     platform::ShowMessageBox("PlayVideo failed.");
     return;
   }
-  Arm(*this, mode);
+  WatchSession(*this, Arm(*this, mode));
 }
 
 void COcuvantCtrl::MatchThread() {
@@ -91,7 +108,7 @@ void COcuvantCtrl::MatchThread() {
   } else {
     LogIfEnabled("没有后台拍照", "match");
   }
-  Arm(*this, ModeMatch);
+  WatchSession(*this, Arm(*this, ModeMatch));
 }
 
 int32_t COcuvantCtrl::MatchIris(const int32_t* IrisDatabaseSmall, int32_t IrisDatabaseSmall_Count,

@@ -199,6 +199,7 @@ class COcuvantCtrl {
   BigKindState m_big;
   std::atomic<int32_t> m_videoNeedsRun{1};
   std::atomic<int32_t> m_sessionMode{ModeIdle};
+  std::atomic<uint32_t> m_sessionGeneration{0};  // one more per armed session or step
   std::atomic<int32_t> m_lastResult{0};
   int32_t m_matchIndex[3] = {-1, -1, -1};  // Small, Big, Q5
   int32_t m_rejectCount = 0;

@@ -28,7 +28,9 @@ bool EyeFailed(int32_t stepResult) {
   return stepResult == kEyeFailed || stepResult == kEyeTimedOut;
 }
 
-uint8_t* WorkingCopy(COcuvantCtrl& ctrl, int eye) { return ctrl.m_workflow.eyeCopy[eye]; }
+uint8_t* WorkingCopy(COcuvantCtrl& ctrl, int eye) {
+  return ctrl.m_workflow.eyeCopy[eye];
+}
 
 // The end of a successful step: at step 1 the enrollment is complete; at step 0 the
 // illuminator goes on for step 1 and the person hears that the second step begins.
@@ -42,6 +44,55 @@ void FinishStep(COcuvantCtrl& ctrl, bool singleEye) {
     if (ctrl.m_irisHidCtl) device::SendIlluminatorCommand(device::CmdIlluminatorOn);
     PlayMomentPrompt(ctrl, PromptFirstStepDone);
     platform::Sleep(kStepPauseMs);
+  }
+}
+
+// The end of a both-eye frame: every enabled kind done, or one failed.
+void ConcludeBoth(COcuvantCtrl& ctrl, const bool* done, const bool* failed) {
+  if (done[0] && done[1] && done[2]) {
+    ctrl.m_sessionMode = control::ModeIdle;
+    ctrl.m_lastResult = 1;
+    FinishStep(ctrl, false);
+    SendResult(ctrl, control::WM_ENROLL_BOTH_DONE, 1);
+  } else if (failed[0] || failed[1] || failed[2]) {
+    ctrl.m_sessionMode = control::ModeIdle;
+    ctrl.m_lastResult = -1;
+    LogIfEnabled("开始拍照后台注册照片", "iris");
+    RequestBackgroundSnapshot(ctrl, 0, ctrl.m_enrollSnapshotPath);
+    PlayMomentPrompt(ctrl, PromptEnrollFailed);
+    for (TemplateKind kind : kReportOrder) {
+      if (!failed[kind]) continue;
+      const KindView k = ViewOf(ctrl, kind);
+      for (int eye = 0; eye < control::kEyes; ++eye) {
+        WriteEnrollDump(ctrl, k, eye, ctrl.m_workflow.irisImage[eye], k.EyeImage(eye));
+      }
+    }
+    SendResult(ctrl, control::WM_ENROLL_BOTH_DONE, -1);
+  }
+}
+
+// The end of a single-eye frame.
+void ConcludeSingle(COcuvantCtrl& ctrl, int eye, uint32_t resultMessage, const bool* done,
+                    const bool* failed) {
+  if (done[0] && done[1] && done[2]) {
+    ctrl.m_lastResult = 1;
+    FinishStep(ctrl, true);
+    ctrl.m_sessionMode = control::ModeIdle;
+    SendResult(ctrl, resultMessage, 1);
+  } else if (failed[0] || failed[1] || failed[2]) {
+    ctrl.m_sessionMode = control::ModeIdle;
+    ctrl.m_lastResult = -1;
+    PlayMomentPrompt(ctrl, PromptEnrollFailed);
+    char text[96] = "";
+    for (TemplateKind kind : kReportOrder) {
+      if (!failed[kind]) continue;
+      const KindView k = ViewOf(ctrl, kind);
+      WriteEnrollDump(ctrl, k, eye, ctrl.m_workflow.irisImage[eye], k.EyeImage(eye));
+      std::snprintf(text, sizeof text, "%s %s 单眼注册失败", engine::kKindNames[kind],
+                    engine::kEyeNames[eye]);
+    }
+    LogAlways(text, "enroll");
+    SendResult(ctrl, resultMessage, -1);
   }
 }
 
@@ -63,34 +114,15 @@ int32_t EnrollBothFrame(COcuvantCtrl& ctrl, const uint8_t* smallLeft, const uint
     }
     for (int eye = 0; eye < control::kEyes; ++eye) {
       if (k.stepResult[eye] == kEyeDone) continue;
-      k.stepResult[eye] = ProcessEnrollEye(ctrl, k, eye, WorkingCopy(ctrl, eye),
-                                           ctrl.m_workflow.irisImage[eye]);
+      k.stepResult[eye] =
+          ProcessEnrollEye(ctrl, k, eye, WorkingCopy(ctrl, eye), ctrl.m_workflow.irisImage[eye]);
       PublishEnrollProgress(ctrl, k, eye);
     }
     done[kind] = k.stepResult[0] == kEyeDone && k.stepResult[1] == kEyeDone;
     failed[kind] = EyeFailed(k.stepResult[0]) || EyeFailed(k.stepResult[1]);
   }
 
-  if (done[0] && done[1] && done[2]) {
-    ctrl.m_sessionMode = control::ModeIdle;
-    ctrl.m_lastResult = 1;
-    FinishStep(ctrl, false);
-    SendResult(ctrl, control::WM_ENROLL_BOTH_DONE, 1);
-  } else if (failed[0] || failed[1] || failed[2]) {
-    ctrl.m_sessionMode = control::ModeIdle;
-    ctrl.m_lastResult = -1;
-    LogIfEnabled("开始拍照后台注册照片", "iris");
-    RequestBackgroundSnapshot(ctrl, 0, ctrl.m_enrollSnapshotPath);
-    PlayMomentPrompt(ctrl, PromptEnrollFailed);
-    for (TemplateKind kind : kReportOrder) {
-      if (!failed[kind]) continue;
-      const KindView k = ViewOf(ctrl, kind);
-      for (int eye = 0; eye < control::kEyes; ++eye) {
-        WriteEnrollDump(ctrl, k, eye, ctrl.m_workflow.irisImage[eye], k.EyeImage(eye));
-      }
-    }
-    SendResult(ctrl, control::WM_ENROLL_BOTH_DONE, -1);
-  }
+  ConcludeBoth(ctrl, done, failed);
   return ctrl.m_lastResult;
 }
 
@@ -119,25 +151,41 @@ int32_t EnrollSingleFrame(COcuvantCtrl& ctrl, engine::EyeSide eye, uint32_t resu
     failed[kind] = EyeFailed(k.stepResult[eye]);
   }
 
-  if (done[0] && done[1] && done[2]) {
-    ctrl.m_lastResult = 1;
-    FinishStep(ctrl, true);
-    ctrl.m_sessionMode = control::ModeIdle;
-    SendResult(ctrl, resultMessage, 1);
-  } else if (failed[0] || failed[1] || failed[2]) {
-    ctrl.m_sessionMode = control::ModeIdle;
-    ctrl.m_lastResult = -1;
-    PlayMomentPrompt(ctrl, PromptEnrollFailed);
-    char text[96] = "";
-    for (TemplateKind kind : kReportOrder) {
-      if (!failed[kind]) continue;
-      const KindView k = ViewOf(ctrl, kind);
-      WriteEnrollDump(ctrl, k, eye, irisOut, k.EyeImage(eye));
-      std::snprintf(text, sizeof text, "%s %s 单眼注册失败", engine::kKindNames[kind],
-                    engine::kEyeNames[eye]);
+  ConcludeSingle(ctrl, eye, resultMessage, done, failed);
+  return ctrl.m_lastResult;
+}
+
+int32_t EnrollTimedOut(COcuvantCtrl& ctrl) {
+  const int32_t mode = ctrl.m_sessionMode.load();
+  uint32_t resultMessage = control::WM_ENROLL_BOTH_DONE;
+  int firstEye = 0;
+  int lastEye = control::kEyes - 1;
+  if (mode == control::ModeEnrollLeft || mode == control::ModeEnrollRight) {
+    firstEye = lastEye = mode == control::ModeEnrollLeft ? engine::EyeLeft : engine::EyeRight;
+    resultMessage = mode == control::ModeEnrollLeft ? control::WM_ENROLL_LEFT_DONE
+                                                    : control::WM_ENROLL_RIGHT_DONE;
+  } else if (mode != control::ModeEnrollBoth) {
+    return ctrl.m_lastResult;
+  }
+  bool done[engine::kKindCount] = {true, true, true};
+  bool failed[engine::kKindCount] = {false, false, false};
+  for (TemplateKind kind : kProcessOrder) {
+    if (!KindEnabled(ctrl, kind)) continue;
+    const KindView k = ViewOf(ctrl, kind);
+    for (int eye = firstEye; eye <= lastEye; ++eye) {
+      if (k.stepResult[eye] != kEyeDone) {
+        k.stepResult[eye] = kEyeTimedOut;
+        PublishEnrollProgress(ctrl, k, eye);
+      }
+      done[kind] = done[kind] && k.stepResult[eye] == kEyeDone;
+      failed[kind] = failed[kind] || EyeFailed(k.stepResult[eye]);
     }
-    LogAlways(text, "enroll");
-    SendResult(ctrl, resultMessage, -1);
+  }
+  ctrl.m_sessionMode = control::ModeIdle;
+  if (firstEye == lastEye) {
+    ConcludeSingle(ctrl, firstEye, resultMessage, done, failed);
+  } else {
+    ConcludeBoth(ctrl, done, failed);
   }
   return ctrl.m_lastResult;
 }

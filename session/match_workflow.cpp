@@ -62,6 +62,26 @@ int MatchKind(COcuvantCtrl& ctrl, TemplateKind kind, const uint8_t* const* image
   return -1;
 }
 
+// The end of a session that ran out of time: the last frame's eye images go to the
+// time-out dumps of every kind that was tried.
+template <typename Tried>
+void ConcludeTimedOut(COcuvantCtrl& ctrl,
+                      const uint8_t* const (&images)[engine::kKindCount][control::kEyes],
+                      Tried tried) {
+  ctrl.m_sessionMode = control::ModeIdle;
+  ctrl.m_lastResult = kMatchTimedOut;
+  RequestBackgroundSnapshot(ctrl, 1, ctrl.m_matchSnapshotPath);
+  for (int kind = 0; kind < engine::kKindCount; ++kind) {
+    if (!tried(kind)) continue;
+    const KindView k = ViewOf(ctrl, static_cast<TemplateKind>(kind));
+    WriteMatchTimeoutDump(ctrl, k, k.CachedIrisImage(engine::EyeLeft, 0), images[kind][0],
+                          images[kind][1]);
+  }
+  LogAlways("timeout", "match");
+  PlayMomentPrompt(ctrl, PromptMatchTimeout);
+  SendResult(ctrl, control::WM_MATCH_DONE, 0);
+}
+
 }  // namespace
 
 int32_t MatchEye(COcuvantCtrl& ctrl, const KindView& k, int eye, uint8_t* image,
@@ -91,7 +111,7 @@ int32_t MatchFrame(COcuvantCtrl& ctrl, const int32_t* smallDb, int32_t smallCoun
                    const uint8_t* bigRight, const uint8_t* q5Left, const uint8_t* q5Right) {
   const int32_t* dbs[engine::kKindCount] = {smallDb, bigDb, q5Db};
   const int32_t counts[engine::kKindCount] = {smallCount, bigCount, q5Count};
-  const uint8_t* images[engine::kKindCount][control::kEyes] = {
+  const uint8_t* const images[engine::kKindCount][control::kEyes] = {
       {smallLeft, smallRight}, {bigLeft, bigRight}, {q5Left, q5Right}};
   auto tried = [&](int kind) {
     return KindEnabled(ctrl, static_cast<TemplateKind>(kind)) && counts[kind] > 0 &&
@@ -115,18 +135,7 @@ int32_t MatchFrame(COcuvantCtrl& ctrl, const int32_t* smallDb, int32_t smallCoun
   const uint32_t t = SessionElapsedMs(ctrl);
   const int64_t limit = int64_t{ctrl.MatchIrisTimeout} * 1000;
   if (int64_t{t} > limit) {
-    ctrl.m_sessionMode = control::ModeIdle;
-    ctrl.m_lastResult = kMatchTimedOut;
-    RequestBackgroundSnapshot(ctrl, 1, ctrl.m_matchSnapshotPath);
-    for (int kind = 0; kind < engine::kKindCount; ++kind) {
-      if (!tried(kind)) continue;
-      const KindView k = ViewOf(ctrl, static_cast<TemplateKind>(kind));
-      WriteMatchTimeoutDump(ctrl, k, k.CachedIrisImage(engine::EyeLeft, 0), images[kind][0],
-                            images[kind][1]);
-    }
-    LogAlways("timeout", "match");
-    PlayMomentPrompt(ctrl, PromptMatchTimeout);
-    SendResult(ctrl, control::WM_MATCH_DONE, 0);
+    ConcludeTimedOut(ctrl, images, tried);
   } else if (matchedKind >= 0) {
     ctrl.m_sessionMode = control::ModeIdle;
     RequestBackgroundSnapshot(ctrl, 1, ctrl.m_matchSnapshotPath);
@@ -151,6 +160,20 @@ int32_t MatchFrame(COcuvantCtrl& ctrl, const int32_t* smallDb, int32_t smallCoun
     device::SendIlluminatorCommand(device::CmdIlluminatorOn);
     ctrl.m_fillLightOn = true;
   }
+  return ctrl.m_lastResult;
+}
+
+int32_t MatchTimedOut(COcuvantCtrl& ctrl) {
+  if (ctrl.m_sessionMode.load() != control::ModeMatch) return ctrl.m_lastResult;
+  const uint8_t* const images[engine::kKindCount][control::kEyes] = {
+      {ctrl.m_small.eyeImage[control::EyeLeft], ctrl.m_small.eyeImage[control::EyeRight]},
+      {ctrl.m_big.eyeImage[control::EyeLeft], ctrl.m_big.eyeImage[control::EyeRight]},
+      {ctrl.m_q5.eyeImage[control::EyeLeft], ctrl.m_q5.eyeImage[control::EyeRight]}};
+  auto tried = [&](int kind) {
+    return KindEnabled(ctrl, static_cast<TemplateKind>(kind)) && ctrl.m_matchDbCount[kind] > 0 &&
+           ctrl.m_matchDb[kind] != nullptr;
+  };
+  ConcludeTimedOut(ctrl, images, tried);
   return ctrl.m_lastResult;
 }
 

@@ -40,6 +40,12 @@ int32_t MatchFrame(control::COcuvantCtrl& ctrl, const int32_t* smallDb, int32_t 
                    const uint8_t* smallLeft, const uint8_t* smallRight, const uint8_t* bigLeft,
                    const uint8_t* bigRight, const uint8_t* q5Left, const uint8_t* q5Right);
 
+// The time-out outcome of the armed enrollment step or match session without a new
+// frame (its camera stopped delivering): what the first frame past the time-out
+// would have decided. Called with the main capture's frame lock held.
+int32_t EnrollTimedOut(control::COcuvantCtrl& ctrl);
+int32_t MatchTimedOut(control::COcuvantCtrl& ctrl);
+
 // Clears everything a new enrollment (step 0) or a match session starts from,
 // m_frameCount included (implemented in session_reset.cpp).
 void ResetSession(control::COcuvantCtrl& ctrl);

@@ -18,6 +18,8 @@ constexpr ActionName kActions[] = {
     {"far", SubjectAction::TooFar},
     {"gone", SubjectAction::Gone},
     {"defocused", SubjectAction::Defocused},
+    {"stalled", SubjectAction::CameraStalled},
+    {"unplugged", SubjectAction::CameraUnplugged},
 };
 
 std::string Trim(const std::string& s) {

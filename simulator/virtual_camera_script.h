@@ -2,7 +2,8 @@
 //
 // Script text: steps separated by commas, each "action" or "action:milliseconds";
 // actions: present (present and looking), closed (eyes closed), away (looking away),
-// far (too far), gone (nobody there), defocused. A step without a duration lasts
+// far (too far), gone (nobody there), defocused; and what the camera does: stalled
+// (delivers no frames), unplugged (the device goes away for good). A step without a duration lasts
 // for ever; a final "loop" step repeats the script. Example:
 //   "gone:1000,far:1000,present:3000,closed:500,present"
 // An empty script means present and looking throughout.
@@ -22,6 +23,8 @@ enum class SubjectAction : int {
   TooFar,
   Gone,
   Defocused,
+  CameraStalled,
+  CameraUnplugged,
 };
 
 class SubjectScript {

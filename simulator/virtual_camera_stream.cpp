@@ -73,6 +73,10 @@ void VirtualCameraStream::Loop() {
       index = static_cast<uint64_t>(elapsed / periodMs);
     }
     capture::FrameSink* sink = sink_.load(std::memory_order_acquire);
+    if (sink != nullptr && Unplugged(index)) {
+      sink->StreamFailed("device removed");
+      return;
+    }
     if (format_.delivers && sink != nullptr && !paused_.load(std::memory_order_acquire) &&
         RenderFrame(index, frame_.data())) {
       sink->BufferCB(static_cast<double>(index) * periodMs / 1000.0, frame_.data(),

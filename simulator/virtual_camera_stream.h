@@ -42,6 +42,9 @@ class VirtualCameraStream : public capture::CaptureSource {
   // into `bgr`: bottom-up rows of 3 * width bytes, holding what the previous call left
   // there. False: no frame this time.
   virtual bool RenderFrame(uint64_t index, uint8_t* bgr) = 0;
+  // True from the frame on which the device goes away: the sink hears that the stream
+  // failed and the streaming thread ends.
+  virtual bool Unplugged(uint64_t /*index*/) const { return false; }
   // Called once by Connect, before the first frame (e.g. to check a replay folder).
   virtual bool Prepare() { return true; }
   // Every subclass calls this in its destructor: the thread renders through it.

@@ -58,6 +58,9 @@ void VirtualIrisCamera::ParamsFor(SubjectAction action, uint64_t subjectSeed, ui
       case SubjectAction::Defocused:
         p.variant = sim::EyeVariant::Defocused;
         break;
+      case SubjectAction::CameraStalled:  // nothing is rendered
+      case SubjectAction::CameraUnplugged:
+        break;
     }
   }
 }
@@ -65,6 +68,7 @@ void VirtualIrisCamera::ParamsFor(SubjectAction action, uint64_t subjectSeed, ui
 bool VirtualIrisCamera::RenderFrame(uint64_t index, uint8_t* bgr) {
   const double ms = static_cast<double>(index) * 1000.0 / format().framesPerSecond;
   const SubjectAction action = script_.ActionAt(static_cast<uint64_t>(ms));
+  if (action == SubjectAction::CameraStalled) return false;
   const bool light = illuminatorOn_ && illuminatorOn_();
   if (rendered_ && index - lastIndex_ < renderEvery_ && action == lastAction_ &&
       light == lastLight_) {
@@ -79,6 +83,11 @@ bool VirtualIrisCamera::RenderFrame(uint64_t index, uint8_t* bgr) {
   sim::RenderBinocularFrame(subject_, left, right, bgr, format().width, format().height,
                             sim::FrameFormat::Bgr24BottomUp);
   return true;
+}
+
+bool VirtualIrisCamera::Unplugged(uint64_t index) const {
+  const double ms = static_cast<double>(index) * 1000.0 / format().framesPerSecond;
+  return script_.ActionAt(static_cast<uint64_t>(ms)) == SubjectAction::CameraUnplugged;
 }
 
 }  // namespace ocuvant::simulator

@@ -1,5 +1,6 @@
 // The virtual binocular iris camera: frames showing both eyes of a seeded subject, who
-// follows a script (present, eyes closed, looking away, too far, gone, defocused).
+// follows a script (present, eyes closed, looking away, too far, gone, defocused), and
+// a camera that may stall or be unplugged on cue.
 #pragma once
 
 #include <functional>
@@ -27,6 +28,7 @@ class VirtualIrisCamera final : public VirtualCameraStream {
 
  protected:
   bool RenderFrame(uint64_t index, uint8_t* bgr) override;
+  bool Unplugged(uint64_t index) const override;
 
  private:
   sim::Subject subject_;
