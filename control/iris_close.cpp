@@ -69,16 +69,20 @@ void COcuvantCtrl::OnCameraLost(const char* sessionName) {
       std::strcmp(sessionName, "IrisHandle") == 0 || std::strcmp(sessionName, "IrisCapture") == 0;
   const bool photo = std::strcmp(sessionName, "PhotoCapture") == 0;
   const bool background = std::strcmp(sessionName, "PhotoVideo") == 0;
+  const bool face = std::strcmp(sessionName, "InfraredFace") == 0;
   if (iris && !m_irisOpen) return;
   if (iris && m_sessionMode.load() != ModeIdle) return;
   if (photo && !m_photoOpen) return;
-  if (!iris && !photo && !background) return;
+  if (face && !m_faceOpen) return;
+  if (!iris && !photo && !background && !face) return;
   WorkerStarted();
-  const bool started = platform::StartDetachedThread([this, iris, photo] {
+  const bool started = platform::StartDetachedThread([this, iris, photo, face] {
     if (iris) {
       CloseIrisVideo(NextNone);
     } else if (photo) {
       ClosePhotoThread(NextNone);
+    } else if (face) {
+      CloseFaceThread(NextNone);
     } else {
       m_bkCapture->Close();
       m_bkRunning = false;

@@ -6,7 +6,9 @@
 
 #include "capture/capture_video.h"
 #include "control/log_routing.h"
+#include "device/illuminator.h"
 #include "platform/paths.h"
+#include "session/voice_prompt.h"
 
 namespace ocuvant::control {
 
@@ -43,6 +45,8 @@ COcuvantCtrl::COcuvantCtrl() {
   m_cameraParams[0] = session::kDefaultIrisCameraParams;
   m_mainCapture = new capture::CCaptureVideo();
   m_bkCapture = new capture::CCaptureVideo();
+  m_ownVoicePlayer = std::make_unique<session::VoicePlayer>();
+  m_voicePlayer = m_ownVoicePlayer.get();
   InstallLogRouting();
   m_window =
       std::make_unique<platform::Window>([this](uint32_t msg, uintptr_t wParam, intptr_t lParam) {
@@ -54,6 +58,8 @@ COcuvantCtrl::COcuvantCtrl() {
 COcuvantCtrl::~COcuvantCtrl() {
   m_shuttingDown = true;  // session threads still waiting for the camera give up
   if (m_irisOpen) StartCloseIrisVideo(NextNone);
+  // The face light must not stay on after the control is gone.
+  if (m_faceOpen) device::SendIlluminatorCommand(device::CmdFaceLightOff);
   // A worker that outlived its bounded wait still uses the control: the members
   // must outlive it.
   // A workflow may be sending its result meanwhile: keep the window answering (the

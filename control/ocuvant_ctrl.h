@@ -205,7 +205,9 @@ class COcuvantCtrl {
   int32_t m_rejectCount = 0;
   const int32_t* m_matchDb[3] = {nullptr, nullptr, nullptr};
   int32_t m_matchDbCount[3] = {0, 0, 0};
-  session::VoicePlayer* m_voicePlayer = nullptr;  // filled in by the voice prompt layer
+  // Where prompts play: the control's own player on the default sound device, or one
+  // a host or test puts in its place before starting a session (not owned).
+  session::VoicePlayer* m_voicePlayer = nullptr;
   uint32_t m_lastRealtimeCaptureTick = 0;
   uint8_t m_grayFrame[kFrameWidth * kFrameHeight];
   WorkflowBuffers m_workflow;  // enrollment and matching working buffers
@@ -246,6 +248,7 @@ class COcuvantCtrl {
   void OnMatchDone(int32_t result);
   void OnCameraNext(int32_t next);
 
+  std::unique_ptr<session::VoicePlayer> m_ownVoicePlayer;
   std::atomic<EventSink*> m_eventSink{nullptr};
   bool m_modified = false;
   std::atomic<int32_t> m_closersRunning{0};    // worker threads still running

@@ -1,5 +1,7 @@
 #include "platform/sound.h"
 
+#include <unistd.h>
+
 namespace ocuvant::platform {
 
 namespace {
@@ -13,6 +15,9 @@ class NullSoundSink final : public SoundSink {
 }  // namespace
 
 std::unique_ptr<SoundSink> CreateDefaultSoundSink() {
+  // A machine without sound devices (servers, containers) stays silent without asking
+  // the sound library, which would complain on stderr at every prompt.
+  if (access("/dev/snd", F_OK) != 0) return CreateNullSoundSink();
   return CreateAlsaSoundSink("default");
 }
 

@@ -113,6 +113,8 @@ std::optional<FaceScript> FaceScript::Parse(const std::string& text) {
                              0,
                              1};
       i = 5;
+    } else if (w[0] == "unplugged") {
+      step.scene.unplugged = true;
     } else if (w[0] != "gone") {
       return std::nullopt;
     }

@@ -6,6 +6,7 @@
 // Face script: steps separated by ';', each
 //   "face CX CY W H [pose P] [person S] [for MS]"  (box centre, size in pixels)
 //   "gone [for MS]"                                 (nobody in front of the camera)
+//   "unplugged"                                     (the camera goes away for good)
 // A step without "for" lasts for ever and must be the last; a final "loop" repeats the
 // script. Example: "face 100 240 200 240 for 4000; face 320 250 240 300"
 #pragma once
@@ -32,6 +33,7 @@ struct FaceScene {
   int32_t width = 240, height = 300;  // the face box
   int32_t pose = 0;                   // features shift by pose * width / 200 pixels
   uint64_t person = 1;
+  bool unplugged = false;  // the camera is gone: no more frames, the stream fails
 };
 
 // Distance in pixels between the eye centres the scene draws.

@@ -25,4 +25,10 @@ bool VirtualFaceCamera::RenderFrame(uint64_t index, uint8_t* bgr) {
   return true;
 }
 
+bool VirtualFaceCamera::Unplugged(uint64_t index) const {
+  const double fps = format().framesPerSecond > 0 ? format().framesPerSecond : 30;
+  return script_.SceneAt(static_cast<uint64_t>(static_cast<double>(index) * 1000.0 / fps))
+      .unplugged;
+}
+
 }  // namespace ocuvant::simulator

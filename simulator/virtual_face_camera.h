@@ -18,6 +18,7 @@ class VirtualFaceCamera final : public VirtualCameraStream {
 
  protected:
   bool RenderFrame(uint64_t index, uint8_t* bgr) override;
+  bool Unplugged(uint64_t index) const override;
 
  private:
   const FaceScript script_;

@@ -1,7 +1,5 @@
 #include "hosts/ocuvant/iris_host.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -11,7 +9,6 @@
 #include "control/ocuvant_ctrl.h"
 #include "device/hid_transport.h"
 #include "platform/thread.h"
-#include "session/voice_prompt.h"
 #include "simulator/virtual_camera_backend.h"
 #include "simulator/virtual_illuminator.h"
 
@@ -90,12 +87,6 @@ class SimulatedDevices {
   simulator::VirtualIlluminator illuminator_;
 };
 
-struct IrisHost::Voice {
-  // The default sound device when the machine has one; silent otherwise.
-  session::VoicePlayer player{access("/dev/snd", F_OK) == 0 ? platform::CreateDefaultSoundSink()
-                                                            : platform::CreateNullSoundSink()};
-};
-
 namespace {
 
 // Whether a camera of the control's default iris fragment is attached.
@@ -120,8 +111,6 @@ IrisHost::IrisHost(const IrisOptions& options, bool progress)
   ctrl_ = COcuvantCtrl::Create();
   sink_ = std::make_unique<IrisSink>();
   sink_->kind = options_.kind;
-  voice_ = std::make_unique<Voice>();
-  ctrl_->m_voicePlayer = &voice_->player;
   ctrl_->SetEventSink(sink_.get());
   ctrl_->SetBurger(ConfigurationFor(options_.kind));
   if (options_.timeoutSec > 0) {
@@ -133,7 +122,6 @@ IrisHost::IrisHost(const IrisOptions& options, bool progress)
 IrisHost::~IrisHost() {
   ctrl_->SetEventSink(nullptr);
   ctrl_.reset();
-  voice_.reset();
   sim_.reset();
 }
 

@@ -66,8 +66,6 @@ class IrisHost {
   std::unique_ptr<SimulatedDevices> sim_;
   std::unique_ptr<control::COcuvantCtrl> ctrl_;
   std::unique_ptr<IrisSink> sink_;
-  struct Voice;
-  std::unique_ptr<Voice> voice_;
   control::SessionMode mode_ = control::ModeIdle;
   std::string lastProgress_;
 };

@@ -4,6 +4,7 @@
 #include "control/invoke.h"
 #include "control/ocuvant_ctrl.h"
 #include "session/settings.h"
+#include "session/voice_prompt.h"
 
 namespace ocuvant::control {
 namespace {
@@ -38,6 +39,10 @@ TEST(ControlObject, NewControlHasTheDocumentedDefaults) {
   EXPECT_EQ(c->m_enrollSnapshotPath, c->m_moduleDir + "\\CaptureForIrisEnroll.bmp");
   EXPECT_EQ(c->m_matchSnapshotPath, c->m_moduleDir + "\\CaptureForIrisMatch.bmp");
   EXPECT_EQ(c->m_moduleDir.back(), '/');
+  // Prompts play without a host's help: the control has a player of its own.
+  ASSERT_NE(c->m_voicePlayer, nullptr);
+  EXPECT_EQ(c->m_voicePlayer->PlayPrompt(202), 1);
+  EXPECT_EQ(c->m_voicePlayer->PlayPrompt(9999), 0);
   // Every image buffer lives in the object: the three kinds' eye images, caches and
   // crops with the grey frame (about 31 MiB), plus the workflow's working buffers;
   // nothing else of any size.

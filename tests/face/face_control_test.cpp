@@ -267,5 +267,31 @@ TEST_F(FaceControlTest, FramesOfAnotherSizeNeverReachTheLibrary) {
   ASSERT_TRUE(PumpUntil([&] { return Closed(control::kClosedFaceCamera); }, 3000));
 }
 
+// A face camera that goes away is closed as CloseInfraredFace would: the face light
+// goes off and the host hears the face camera closed. A control destroyed during a
+// face session switches the light off too.
+TEST_F(FaceControlTest, UnpluggedCameraOrDestroyedControlSwitchesTheFaceLightOff) {
+  simulator::VirtualCameraConfig cameras;
+  cameras.script = "gone";
+  cameras.faceScript = "face 100 240 200 240 for 600; unplugged";
+  Restart(cameras);
+  control::COcuvantCtrl& c = *control_;
+  ASSERT_EQ(c.InitInfraredFace(), -1);
+  ASSERT_EQ(c.EnrollInfraredFace(), 1);
+  ASSERT_TRUE(PumpUntil([&] { return Closed(control::kClosedFaceCamera); }, 5000));
+  EXPECT_FALSE(c.m_faceOpen);
+  EXPECT_EQ(CountCodes(device::CmdFaceLightOff), 1);
+  EXPECT_FALSE(illuminator_.FaceLightOn());
+  EXPECT_EQ(events_.CountLogs("face|红外人脸视频关闭"), 1);
+
+  cameras.faceScript = "face 100 240 200 240";
+  Restart(cameras);
+  ASSERT_EQ(control_->InitInfraredFace(), -1);
+  ASSERT_EQ(control_->EnrollInfraredFace(), 1);
+  EXPECT_TRUE(illuminator_.FaceLightOn());
+  control_.reset();
+  EXPECT_FALSE(illuminator_.FaceLightOn());
+}
+
 }  // namespace
 }  // namespace ocuvant::face_test
