@@ -4,13 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "capture/capture_registry.h"
 #include "control/events.h"
 #include "control/ocuvant_ctrl.h"
-#include "device/hid_transport.h"
+#include "hosts/ocuvant/simulated_devices.h"
 #include "platform/thread.h"
-#include "simulator/virtual_camera_backend.h"
-#include "simulator/virtual_illuminator.h"
 
 namespace ocuvant::host {
 
@@ -66,45 +63,25 @@ class IrisSink final : public control::EventSink {
   }
 };
 
-// The virtual iris camera, photo cameras and HID illuminator, installed for the
-// life of the host.
-class SimulatedDevices {
- public:
-  SimulatedDevices() { device::InstallHidTransport(&illuminator_); }
-  ~SimulatedDevices() {
-    simulator::RemoveVirtualCameras();
-    device::InstallHidTransport(nullptr);
-  }
-  bool Install(uint64_t seed, const std::string& script, std::string* error) {
-    simulator::VirtualCameraConfig config;
-    config.subjectSeed = seed;
-    config.script = script;
-    config.illuminatorOn = [this] { return illuminator_.FillLightOn(); };
-    return simulator::InstallVirtualCameras(config, error);
-  }
-
- private:
-  simulator::VirtualIlluminator illuminator_;
-};
-
 namespace {
 
-// Whether a camera of the control's default iris fragment is attached.
-bool IrisCameraAttached() {
-  for (const capture::DeviceDescriptor& d : capture::EnumerateCaptureDevices()) {
-    if (d.devicePath.find("usb#vid_0c45&pid_6366") != std::string::npos) return true;
-  }
-  return false;
+// The three virtual cameras, the iris camera showing person `seed` doing `script`.
+bool InstallPerson(SimulatedDevices& sim, uint64_t seed, const std::string& script,
+                   std::string* error) {
+  simulator::VirtualCameraConfig config;
+  config.subjectSeed = seed;
+  config.script = script;
+  return sim.Install(std::move(config), error);
 }
 
 }  // namespace
 
 IrisHost::IrisHost(const IrisOptions& options, bool progress)
     : options_(options), progress_(progress) {
-  if (options_.simulator || !IrisCameraAttached()) {
+  if (options_.simulator || !CameraAttached(COcuvantCtrl::kDefaultIrisCameraId)) {
     sim_ = std::make_unique<SimulatedDevices>();
     std::string error;
-    if (!sim_->Install(options_.seed, options_.script, &error)) {
+    if (!InstallPerson(*sim_, options_.seed, options_.script, &error)) {
       std::fprintf(stderr, "ocuvant: simulator: %s\n", error.c_str());
     }
   }
@@ -134,7 +111,7 @@ bool IrisHost::SetSimulatedPerson(uint64_t seed, const std::string& script, std:
     *error = "not running on the simulator";
     return false;
   }
-  return sim_->Install(seed, script, error);
+  return InstallPerson(*sim_, seed, script, error);
 }
 
 void IrisHost::SetMatchTimeout(int32_t seconds) {

@@ -1,5 +1,6 @@
-// `ocuvant shell [SCRIPT]`: drives a control line by line and prints every result
-// and every event as one JSON line.
+// `ocuvant shell [--simulator [SEED]] [SCRIPT]`: drives a control line by line and
+// prints every result and every event as one JSON line; with --simulator on the
+// virtual cameras and illuminator.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -15,6 +16,7 @@
 #include "control/ocuvant_ctrl.h"
 #include "hosts/ocuvant/command.h"
 #include "hosts/ocuvant/json_line.h"
+#include "hosts/ocuvant/simulated_devices.h"
 #include "platform/thread.h"
 
 namespace ocuvant::host {
@@ -24,8 +26,10 @@ using control::Value;
 using control::ValueType;
 
 constexpr const char* kUsage =
-    "usage: ocuvant shell [SCRIPT]\n"
-    "Creates a control and runs commands from SCRIPT (or standard input), one per line:\n"
+    "usage: ocuvant shell [--simulator [SEED] | --simulator=subject=N |\n"
+    "                      --simulator=replay=DIR] [SCRIPT]\n"
+    "Creates a control and runs commands from SCRIPT (standard input when absent or -),\n"
+    "one per line:\n"
     "  get PROPERTY             print a property\n"
     "  set PROPERTY VALUE       set a property (rest of the line; \"...\" for a JSON string)\n"
     "  call METHOD ARGS...      call a method; arguments are integers, \"strings\", bare\n"
@@ -34,7 +38,13 @@ constexpr const char* kUsage =
     "  pump MS                  run the message loop for MS milliseconds\n"
     "  quit                     stop\n"
     "Lines starting with # are comments. Results print as {\"result\":...}, events as\n"
-    "{\"event\":NAME,ARG:VALUE,...}, refused lines as {\"error\":\"...\"}.";
+    "{\"event\":NAME,ARG:VALUE,...}, refused lines as {\"error\":\"...\"}.\n"
+    "Without --simulator the control sees the real cameras and HID device only. With it,\n"
+    "the virtual iris camera (simulated person SEED, default 1, or a replayed folder of\n"
+    "frames), visible-light and infrared cameras and the virtual illuminator are added,\n"
+    "so every camera and session method works without hardware.\n"
+    "Exit status: 0 script done, 1 SCRIPT cannot be read or the simulator not set up,\n"
+    "2 usage.";
 
 class Output {
  public:
@@ -276,23 +286,53 @@ class Shell {
 };
 
 int RunShell(const std::vector<std::string>& args) {
-  if (args.size() > 1) {
-    std::fprintf(stderr, "%s\n", kUsage);
-    return 2;
+  SimulatorOption simulator;
+  std::string scriptPath;
+  bool haveScript = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string error;
+    if (ParseSimulatorFlag(args[i], &simulator, &error)) {
+      // A bare --simulator may be followed by the person's number.
+      if (args[i] == "--simulator" && i + 1 < args.size() &&
+          ParseSeed(args[i + 1], &simulator.seed)) {
+        ++i;
+      }
+    } else if (!error.empty()) {
+      std::fprintf(stderr, "ocuvant shell: %s\n%s\n", error.c_str(), kUsage);
+      return 2;
+    } else if (haveScript || (args[i].starts_with("-") && args[i] != "-")) {
+      std::fprintf(stderr, "%s\n", kUsage);
+      return 2;
+    } else {
+      scriptPath = args[i];
+      haveScript = true;
+    }
   }
   std::ifstream file;
-  if (!args.empty()) {
-    file.open(args[0]);
+  if (haveScript && scriptPath != "-") {
+    file.open(scriptPath);
     if (!file) {
-      std::fprintf(stderr, "ocuvant shell: cannot open %s\n", args[0].c_str());
+      std::fprintf(stderr, "ocuvant shell: cannot open %s\n", scriptPath.c_str());
       return 1;
     }
   }
-  std::istream& in = args.empty() ? std::cin : file;
-  Shell shell;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!shell.Execute(line)) break;
+  std::istream& in = file.is_open() ? file : std::cin;
+  // Installed before the control is created and removed after it is gone.
+  std::unique_ptr<SimulatedDevices> sim;
+  if (simulator.enabled) {
+    sim = std::make_unique<SimulatedDevices>();
+    std::string error;
+    if (!sim->Install(simulator, &error)) {
+      std::fprintf(stderr, "ocuvant shell: simulator: %s\n", error.c_str());
+      return 1;
+    }
+  }
+  {
+    Shell shell;
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!shell.Execute(line)) break;
+    }
   }
   return 0;
 }

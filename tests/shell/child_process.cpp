@@ -31,7 +31,7 @@ struct Pipe {
 }  // namespace
 
 ChildResult RunChild(const std::vector<std::string>& argv, const std::string& input,
-                     int timeLimitMs) {
+                     int timeLimitMs, const std::string& workingDirectory) {
   ChildResult r;
   Pipe in, out, err;
   if (!in.Open() || !out.Open() || !err.Open()) return r;
@@ -40,6 +40,9 @@ ChildResult RunChild(const std::vector<std::string>& argv, const std::string& in
   posix_spawn_file_actions_adddup2(&actions, in.fd[0], 0);
   posix_spawn_file_actions_adddup2(&actions, out.fd[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err.fd[1], 2);
+  if (!workingDirectory.empty()) {
+    posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+  }
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);

@@ -1,5 +1,6 @@
 // Runs a program to completion with given standard input, collecting its standard
-// output and error; a program that outlives the time limit is killed.
+// output and error; a program that outlives the time limit is killed. It runs in
+// `workingDirectory` when one is given.
 #pragma once
 
 #include <string>
@@ -16,6 +17,6 @@ struct ChildResult {
 };
 
 ChildResult RunChild(const std::vector<std::string>& argv, const std::string& input,
-                     int timeLimitMs);
+                     int timeLimitMs, const std::string& workingDirectory = "");
 
 }  // namespace ocuvant::testing
