@@ -42,8 +42,7 @@ void BM_ArmedBigMatchFrame(benchmark::State& state) {
   // A frame whose left eye the engine accepts, so every frame runs the full scan.
   std::vector<uint8_t> frame(session::kIrisFrameBytes);
   auto prepare = [&] {
-    session::GreyFromBottomUpBgr(frame.data(), ctrl->m_grayFrame);
-    session::MirrorRows(ctrl->m_grayFrame, session::kIrisFrameHeight, session::kIrisFrameWidth);
+    session::MirroredGreyFromBottomUpBgr(frame.data(), ctrl->m_grayFrame);
     session::CutEyeImages(*ctrl, engine::KindBig);
   };
   for (uint64_t seed = 7; seed < 40; ++seed) {

@@ -1,5 +1,7 @@
 // One iris frame through the pipeline's image work: grey conversion, mirror and the
-// six eye-image cuts (Small, Big, Q5, both eyes) into the control's buffers.
+// six eye-image cuts (Small, Big, Q5, both eyes) into the control's buffers; then the
+// same work in parts (the one-pass conversion with mirror, the two-pass reference, the
+// cuts).
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -9,20 +11,63 @@
 
 namespace {
 
-void BM_IrisFrameImageWork(benchmark::State& state) {
-  auto ctrl = ocuvant::control::COcuvantCtrl::Create();
-  std::vector<uint8_t> frame(ocuvant::session::kIrisFrameBytes);
+using namespace ocuvant;
+
+std::vector<uint8_t> TestFrame() {
+  std::vector<uint8_t> frame(session::kIrisFrameBytes);
   for (size_t i = 0; i < frame.size(); ++i) frame[i] = uint8_t(i * 31 + (i >> 11));
+  return frame;
+}
+
+void CutAllKinds(control::COcuvantCtrl& ctrl) {
+  session::CutEyeImages(ctrl, engine::KindBig);
+  session::CutEyeImages(ctrl, engine::KindSmall);
+  session::CutEyeImages(ctrl, engine::KindQ5);
+}
+
+void BM_IrisFrameImageWork(benchmark::State& state) {
+  auto ctrl = control::COcuvantCtrl::Create();
+  const std::vector<uint8_t> frame = TestFrame();
   for (auto _ : state) {
-    ocuvant::session::GreyFromBottomUpBgr(frame.data(), ctrl->m_grayFrame);
-    ocuvant::session::MirrorRows(ctrl->m_grayFrame, ocuvant::session::kIrisFrameHeight,
-                                 ocuvant::session::kIrisFrameWidth);
-    ocuvant::session::CutEyeImages(*ctrl, ocuvant::engine::KindBig);
-    ocuvant::session::CutEyeImages(*ctrl, ocuvant::engine::KindSmall);
-    ocuvant::session::CutEyeImages(*ctrl, ocuvant::engine::KindQ5);
+    session::MirroredGreyFromBottomUpBgr(frame.data(), ctrl->m_grayFrame);
+    CutAllKinds(*ctrl);
     benchmark::DoNotOptimize(ctrl->m_q5.eyeImage[0][0]);
   }
 }
 BENCHMARK(BM_IrisFrameImageWork)->Unit(benchmark::kMillisecond);
+
+void BM_MirroredGrey(benchmark::State& state) {
+  auto ctrl = control::COcuvantCtrl::Create();
+  const std::vector<uint8_t> frame = TestFrame();
+  for (auto _ : state) {
+    session::MirroredGreyFromBottomUpBgr(frame.data(), ctrl->m_grayFrame);
+    benchmark::DoNotOptimize(ctrl->m_grayFrame[0]);
+  }
+}
+BENCHMARK(BM_MirroredGrey)->Unit(benchmark::kMillisecond);
+
+// The conversion and the mirror as two passes (the functions tests check against).
+
+void BM_GreyThenMirror(benchmark::State& state) {
+  auto ctrl = control::COcuvantCtrl::Create();
+  const std::vector<uint8_t> frame = TestFrame();
+  for (auto _ : state) {
+    session::GreyFromBottomUpBgr(frame.data(), ctrl->m_grayFrame);
+    session::MirrorRows(ctrl->m_grayFrame, session::kIrisFrameHeight, session::kIrisFrameWidth);
+    benchmark::DoNotOptimize(ctrl->m_grayFrame[0]);
+  }
+}
+BENCHMARK(BM_GreyThenMirror)->Unit(benchmark::kMillisecond);
+
+void BM_SixEyeCuts(benchmark::State& state) {
+  auto ctrl = control::COcuvantCtrl::Create();
+  const std::vector<uint8_t> frame = TestFrame();
+  session::GreyFromBottomUpBgr(frame.data(), ctrl->m_grayFrame);
+  for (auto _ : state) {
+    CutAllKinds(*ctrl);
+    benchmark::DoNotOptimize(ctrl->m_q5.eyeImage[0][0]);
+  }
+}
+BENCHMARK(BM_SixEyeCuts)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -14,6 +14,9 @@ constexpr uint32_t kCloseWaitMs = 1000;
 }
 
 int32_t COcuvantCtrl::StartCloseIrisVideo(NextAction next) {
+  // Marked before the thread starts, as the close itself does first: a camera loss
+  // reported from now on is this close's business (OnCameraLost).
+  const bool wasIgnored = m_framesIgnored.exchange(true);
   WorkerStarted();
   platform::Thread closer([this, next] {
     CloseIrisVideo(next);
@@ -21,6 +24,7 @@ int32_t COcuvantCtrl::StartCloseIrisVideo(NextAction next) {
   });
   if (!closer.Joinable()) {  // no thread: the camera stays open, say so
     WorkerFinished();
+    m_framesIgnored = wasIgnored;
     return -3;
   }
   closer.Wait(kCloseWaitMs);
@@ -63,13 +67,17 @@ void COcuvantCtrl::CloseIrisVideo(NextAction next) {
 // thread (this runs on the failing camera's streaming thread, which the close stops).
 // The host sees the log line of the capture layer and then CloseCameraEvent. An
 // armed enrollment or match keeps its camera until it ends at its time-out: the host
-// gets the session's result first, and its handler closes the camera.
+// gets the session's result first, and its handler closes the camera. A camera of the
+// main session that is lost while that session is being closed (every close marks
+// m_framesIgnored first) is left to that close: a second close would report the
+// camera closed twice, or, running late, close the next camera the host opened.
 void COcuvantCtrl::OnCameraLost(const char* sessionName) {
   const bool iris =
       std::strcmp(sessionName, "IrisHandle") == 0 || std::strcmp(sessionName, "IrisCapture") == 0;
   const bool photo = std::strcmp(sessionName, "PhotoCapture") == 0;
   const bool background = std::strcmp(sessionName, "PhotoVideo") == 0;
   const bool face = std::strcmp(sessionName, "InfraredFace") == 0;
+  if ((iris || photo || face) && m_framesIgnored) return;
   if (iris && !m_irisOpen) return;
   if (iris && m_sessionMode.load() != ModeIdle) return;
   if (photo && !m_photoOpen) return;

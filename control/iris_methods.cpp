@@ -36,6 +36,8 @@ void InitEngines(const COcuvantCtrl& c) {
   }
 }
 
+constexpr uint32_t kBetweenFramesWaitMs = 500;
+
 char* KindLabel(char (&field)[10], bool enabled, const char* name) {
   std::snprintf(field, sizeof field, "%s", enabled ? name : "");
   return field;
@@ -107,7 +109,17 @@ int32_t COcuvantCtrl::RunIrisVideo() {
   return 1;
 }
 
-int32_t COcuvantCtrl::StartEnrollment(SessionMode mode) {
+bool COcuvantCtrl::EnterBetweenFrames() {
+  platform::CriticalSection& frame = m_mainCapture->FrameLock();
+  const uint32_t start = platform::GetTickCount();
+  while (!frame.TryEnter()) {
+    if (platform::TicksSince(start) >= kBetweenFramesWaitMs) return false;
+    platform::Sleep(1);
+  }
+  return true;
+}
+
+int32_t COcuvantCtrl::StartEnrollment(SessionMode mode, bool nextStep) {
   if (ParseSettings() != 1) return -200;
   char small[10], big[10], q5[10];
   char line[160];
@@ -115,6 +127,11 @@ int32_t COcuvantCtrl::StartEnrollment(SessionMode mode) {
                 KindLabel(small, m_withSmall, "SMALL"), KindLabel(big, m_withBig, "BIG"),
                 KindLabel(q5, m_withQ5, "Q5"));
   LogIfEnabled(line, "enroll");
+  // The session's buffers are reset between frames: a frame still in progress (the
+  // end of the previous session, or one a close interrupted) may be using them.
+  // Step 1 is started while the camera thread waits for this handler: no frame runs.
+  if (!nextStep && !EnterBetweenFrames()) return -100;
+  const FrameLockHold hold(m_mainCapture->FrameLock(), !nextStep);
   if (m_enrollStep == 0 && m_sessionMode != ModeIdle) return -100;
   if (!m_withSmall && !m_withBig && !m_withQ5) return -101;
   device::SendIlluminatorCommand(device::CmdSessionStart);

@@ -8,7 +8,9 @@
 namespace ocuvant::control {
 namespace {
 
-void SessionLog(bool always, const std::string& text, const std::string& tag) {
+// With logging off an ordinary line goes no further than the flag test: nothing is
+// built or allocated for it (frames run through here).
+void RouteLine(bool always, std::string_view text, std::string_view tag) {
   COcuvantCtrl* c = g_control.load(std::memory_order_acquire);
   if (c == nullptr) return;
   if (always) {
@@ -18,12 +20,21 @@ void SessionLog(bool always, const std::string& text, const std::string& tag) {
   }
 }
 
+void SessionLog(bool always, const std::string& text, const std::string& tag) {
+  RouteLine(always, text, tag);
+}
+
+bool SessionLogWanted() {
+  COcuvantCtrl* c = g_control.load(std::memory_order_acquire);
+  return c != nullptr && c->m_logEnabled.load(std::memory_order_relaxed) == 1;
+}
+
 void CaptureLogIfEnabled(void*, const char* text, const char* tag) {
-  SessionLog(false, text ? text : "", tag ? tag : "");
+  RouteLine(false, text ? text : "", tag ? tag : "");
 }
 
 void CaptureLogAlways(void*, const char* text, const char* tag) {
-  SessionLog(true, text ? text : "", tag ? tag : "");
+  RouteLine(true, text ? text : "", tag ? tag : "");
 }
 
 void CapturePhoto(void*, int32_t captureKind, const char* path) {
@@ -57,16 +68,18 @@ const capture::CaptureHooks kCaptureHooks = [] {
 }  // namespace
 
 void InstallLogRouting() {
-  session::SetLogHook(&SessionLog);
+  session::SetLogHook(&SessionLog, &SessionLogWanted);
   capture::InstallCaptureHooks(&kCaptureHooks);
 }
 
-void COcuvantCtrl::LogIfEnabled(const std::string& text, const std::string& tag) {
-  if (m_logEnabled.load(std::memory_order_relaxed) == 1) FireLogInfo(tag, text);
+void COcuvantCtrl::LogIfEnabled(std::string_view text, std::string_view tag) {
+  if (m_logEnabled.load(std::memory_order_relaxed) == 1) {
+    FireLogInfo(std::string(tag), std::string(text));
+  }
 }
 
-void COcuvantCtrl::LogAlways(const std::string& text, const std::string& tag) {
-  FireLogInfo(tag, text);
+void COcuvantCtrl::LogAlways(std::string_view text, std::string_view tag) {
+  FireLogInfo(std::string(tag), std::string(text));
 }
 
 }  // namespace ocuvant::control

@@ -36,7 +36,7 @@ intptr_t COcuvantCtrl::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t) {
 void COcuvantCtrl::OnEnrollDone(SessionMode mode, int32_t result) {
   if (result == 1 && m_enrollStep == 0) {
     m_enrollStep = 1;  // step 1 starts on the open camera
-    StartEnrollment(mode);
+    StartEnrollment(mode, true);
     return;
   }
   if (result == 1) m_enrollStep = 0;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "control/events.h"
 #include "control/kind_state.h"
@@ -125,8 +126,9 @@ class COcuvantCtrl {
   // ---- Inside the control ----
   int32_t ParseSettings();
   // Fires LogInfo for an ordinary line when "log" is 1, for a result line always.
-  void LogIfEnabled(const std::string& text, const std::string& tag);
-  void LogAlways(const std::string& text, const std::string& tag);
+  // An ordinary line with logging off builds nothing.
+  void LogIfEnabled(std::string_view text, std::string_view tag);
+  void LogAlways(std::string_view text, std::string_view tag);
 
   void FireLogInfo(const std::string& tag, const std::string& log);
   void FireEnrollBothIrisEvent(int32_t result);
@@ -213,9 +215,10 @@ class COcuvantCtrl {
   WorkflowBuffers m_workflow;  // enrollment and matching working buffers
   int32_t StringMode = 0;
   std::string CameraIDIris;
-  int32_t EnableVoice = 1;
-  int32_t EnrollIrisTimeout = 30;
-  int32_t MatchIrisTimeout = 20;
+  // Read by the camera and session threads while the host may set them.
+  std::atomic<int32_t> EnableVoice{1};
+  std::atomic<int32_t> EnrollIrisTimeout{30};
+  std::atomic<int32_t> MatchIrisTimeout{20};
   std::string CameraIDVisible = kDefaultVisibleCameraId;
   std::string CameraIDInfrared = kDefaultInfraredCameraId;
   std::string Burger;
@@ -223,7 +226,26 @@ class COcuvantCtrl {
  private:
   COcuvantCtrl();
   int32_t OpenIrisVideo();
-  int32_t StartEnrollment(SessionMode mode);
+  // `nextStep`: step 1 started by the result handler of step 0, while the camera
+  // thread waits for that handler (so no frame can be in progress).
+  int32_t StartEnrollment(SessionMode mode, bool nextStep = false);
+  // Takes the main capture session's frame lock once no frame is in progress; false
+  // when a frame keeps it (a session is still ending: its result is yet to come).
+  bool EnterBetweenFrames();
+  // Leaves the frame lock that EnterBetweenFrames took, if `held`, at the end of a scope.
+  class FrameLockHold {
+   public:
+    FrameLockHold(platform::CriticalSection& lock, bool held) : lock_(lock), held_(held) {}
+    ~FrameLockHold() {
+      if (held_) lock_.Leave();
+    }
+    FrameLockHold(const FrameLockHold&) = delete;
+    FrameLockHold& operator=(const FrameLockHold&) = delete;
+
+   private:
+    platform::CriticalSection& lock_;
+    const bool held_;
+  };
   // Runs CloseIrisVideo(next) on a thread of its own and waits for it at most 1000 ms.
   int32_t StartCloseIrisVideo(NextAction next);
   void CloseIrisVideo(NextAction next);

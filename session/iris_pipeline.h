@@ -42,6 +42,10 @@ void GreyFromBottomUpBgr(const uint8_t* bgr, uint8_t* grey);
 // Reverses every row of a rows x columns 8-bit image in place.
 void MirrorRows(uint8_t* image, int rows, int columns);
 
+// Both of the above in one pass, as the pipeline does it: grey[i * 1920 + j] is the
+// blue byte of stored pixel 1919 - j of stored row 1079 - i.
+void MirroredGreyFromBottomUpBgr(const uint8_t* bgr, uint8_t* grey);
+
 // Cuts kind `kind`'s left and right eye images out of the control's grey frame.
 void CutEyeImages(control::COcuvantCtrl& ctrl, engine::TemplateKind kind);
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -59,15 +60,24 @@ class Settings {
 };
 
 // The control's current settings. Readers on any thread get a complete map: a
-// parse builds a new one and swaps it in.
+// parse builds a new one and swaps it in. A plain mutex guards the pointer: the
+// library's atomic shared_ptr releases its reader lock without ordering, which the
+// thread sanitizer rightly reports as a race with the next swap.
 class SettingsStore {
  public:
   SettingsStore();
-  std::shared_ptr<const Settings> Load() const { return current_.load(); }
-  void Replace(std::shared_ptr<const Settings> settings) { current_.store(std::move(settings)); }
+  std::shared_ptr<const Settings> Load() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return current_;
+  }
+  void Replace(std::shared_ptr<const Settings> settings) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    current_.swap(settings);  // the old map is released after the lock
+  }
 
  private:
-  std::atomic<std::shared_ptr<const Settings>> current_;
+  mutable std::mutex mutex_;
+  std::shared_ptr<const Settings> current_;
 };
 
 // Decimal integer as the configuration reads it: leading white space, an optional

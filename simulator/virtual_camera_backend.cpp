@@ -52,6 +52,12 @@ void VirtualCameraBackend::Enumerate(const std::shared_ptr<capture::CaptureBacke
   }
 }
 
+std::shared_ptr<const sim::Subject> VirtualCameraBackend::SharedSubject() {
+  std::lock_guard<std::mutex> lock(subjectMutex_);
+  if (!subject_) subject_ = std::make_shared<const sim::Subject>(config_.subjectSeed);
+  return subject_;
+}
+
 std::unique_ptr<capture::CaptureSource> VirtualCameraBackend::Bind(
     const capture::DeviceDescriptor& device) {
   const double fps = config_.framesPerSecond;
@@ -62,7 +68,7 @@ std::unique_ptr<capture::CaptureSource> VirtualCameraBackend::Bind(
     }
     return std::make_unique<VirtualIrisCamera>(
         VirtualStreamFormat{config_.irisWidth, config_.irisHeight, fps, config_.delivers},
-        config_.subjectSeed, SubjectScript::Parse(config_.script).value_or(SubjectScript()),
+        SharedSubject(), SubjectScript::Parse(config_.script).value_or(SubjectScript()),
         config_.illuminatorOn, config_.renderEveryNthFrame, controls_[0]);
   }
   if (device.locator == kLocators[1]) {

@@ -5,9 +5,11 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "capture/capture_backend.h"
+#include "simulator/render/eye_renderer.h"
 #include "simulator/virtual_camera_controls.h"
 
 namespace ocuvant::simulator {
@@ -57,8 +59,14 @@ class VirtualCameraBackend final : public capture::CaptureBackend {
   const VirtualCameraConfig& config() const { return config_; }
 
  private:
+  // The scripted person, built at the first open of the iris camera and shared by
+  // every later one.
+  std::shared_ptr<const sim::Subject> SharedSubject();
+
   const VirtualCameraConfig config_;
   std::shared_ptr<VirtualCameraControls> controls_[3];
+  std::mutex subjectMutex_;
+  std::shared_ptr<const sim::Subject> subject_;
 };
 
 // Checks the configuration (script syntax, replay folder) and puts the virtual cameras

@@ -9,13 +9,14 @@ constexpr uint64_t kFramesPerHold = 15;
 
 }  // namespace
 
-VirtualIrisCamera::VirtualIrisCamera(const VirtualStreamFormat& format, uint64_t subjectSeed,
+VirtualIrisCamera::VirtualIrisCamera(const VirtualStreamFormat& format,
+                                     std::shared_ptr<const sim::Subject> subject,
                                      SubjectScript script, std::function<bool()> illuminatorOn,
                                      int32_t renderEvery,
                                      std::shared_ptr<VirtualCameraControls> controls)
     : VirtualCameraStream(format, std::move(controls)),
-      subject_(subjectSeed),
-      subjectSeed_(subjectSeed),
+      subject_(std::move(subject)),
+      subjectSeed_(subject_->seed()),
       script_(std::move(script)),
       illuminatorOn_(std::move(illuminatorOn)),
       renderEvery_(renderEvery > 1 ? static_cast<uint64_t>(renderEvery) : 1) {}
@@ -80,7 +81,7 @@ bool VirtualIrisCamera::RenderFrame(uint64_t index, uint8_t* bgr) {
   lastLight_ = light;
   sim::CaptureParams left, right;
   ParamsFor(action, subjectSeed_, index, light, &left, &right);
-  sim::RenderBinocularFrame(subject_, left, right, bgr, format().width, format().height,
+  sim::RenderBinocularFrame(*subject_, left, right, bgr, format().width, format().height,
                             sim::FrameFormat::Bgr24BottomUp);
   return true;
 }

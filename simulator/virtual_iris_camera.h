@@ -16,9 +16,10 @@ class VirtualIrisCamera final : public VirtualCameraStream {
  public:
   // A new picture is rendered every `renderEvery` frames, and at once when the script
   // step or the illuminator changes; the frames between repeat it (rendering a full
-  // frame costs tens of milliseconds).
-  VirtualIrisCamera(const VirtualStreamFormat& format, uint64_t subjectSeed, SubjectScript script,
-                    std::function<bool()> illuminatorOn, int32_t renderEvery,
+  // frame costs tens of milliseconds). The subject is shared: building one costs more
+  // than opening the camera, which a host does once per session.
+  VirtualIrisCamera(const VirtualStreamFormat& format, std::shared_ptr<const sim::Subject> subject,
+                    SubjectScript script, std::function<bool()> illuminatorOn, int32_t renderEvery,
                     std::shared_ptr<VirtualCameraControls> controls);
   ~VirtualIrisCamera() override;
 
@@ -31,7 +32,7 @@ class VirtualIrisCamera final : public VirtualCameraStream {
   bool Unplugged(uint64_t index) const override;
 
  private:
-  sim::Subject subject_;
+  const std::shared_ptr<const sim::Subject> subject_;
   uint64_t subjectSeed_;
   SubjectScript script_;
   std::function<bool()> illuminatorOn_;

@@ -57,6 +57,26 @@ TEST(IrisPipelineParts, TopRowFirstPixelBecomesLastColumn) {
   EXPECT_EQ(0, std::memcmp(odd, want, sizeof odd));
 }
 
+// The pipeline's one-pass conversion gives exactly the frame of the two separate passes,
+// for every byte of a frame whose bytes all differ from their neighbours.
+TEST(IrisPipelineParts, OnePassConversionEqualsConversionThenMirror) {
+  std::vector<uint8_t> frame(kIrisFrameBytes);
+  uint32_t x = 2463534242u;
+  for (uint8_t& b : frame) {
+    x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+    b = uint8_t(x >> 24);
+  }
+  std::vector<uint8_t> twoPass(size_t(W) * H), onePass(size_t(W) * H, 0xA5);
+  session::GreyFromBottomUpBgr(frame.data(), twoPass.data());
+  session::MirrorRows(twoPass.data(), H, W);
+  session::MirroredGreyFromBottomUpBgr(frame.data(), onePass.data());
+  EXPECT_TRUE(onePass == twoPass);
+  for (const auto& [i, j] : {std::pair{0, 0}, {0, 1919}, {1079, 0}, {1079, 1919}, {517, 1003}}) {
+    EXPECT_EQ(onePass[size_t(i) * W + size_t(j)],
+              frame[size_t(1079 - i) * 5760 + 3 * size_t(1919 - j)]);
+  }
+}
+
 class PipelineTest : public SessionTest {
  protected:
   // The iris camera open (frame geometry known) but not running; the test thread
