@@ -119,6 +119,7 @@ int32_t COcuvantCtrl::MatchIris(const int32_t* IrisDatabaseSmall, int32_t IrisDa
   // The databases are stored and the session's buffers reset between frames (see
   // StartEnrollment).
   if (!EnterBetweenFrames()) return -100;
+  int64_t total = 0;
   {
     const FrameLockHold hold(m_mainCapture->FrameLock(), true);
     if (m_sessionMode != ModeIdle) return -100;
@@ -127,7 +128,6 @@ int32_t COcuvantCtrl::MatchIris(const int32_t* IrisDatabaseSmall, int32_t IrisDa
     const int32_t* dbs[3] = {IrisDatabaseSmall, IrisDatabaseBig, IrisDatabaseQ5};
     const int32_t counts[3] = {IrisDatabaseSmall_Count, IrisDatabaseBig_Count,
                                IrisDatabaseQ5_Count};
-    int64_t total = 0;
     for (int k = 0; k < 3; ++k) {
       m_matchDb[k] = enabled[k] ? dbs[k] : nullptr;
       m_matchDbCount[k] = enabled[k] ? counts[k] : 0;
@@ -135,9 +135,10 @@ int32_t COcuvantCtrl::MatchIris(const int32_t* IrisDatabaseSmall, int32_t IrisDa
       // A null database with templates to read is refused before anything is armed.
       if (m_matchDb[k] == nullptr && m_matchDbCount[k] > 0) return -1;
     }
-    if (total <= 0) return -1;
-    device::SendIlluminatorCommand(device::CmdSessionStart);
-    session::ResetSession(*this);
+    if (total > 0) {
+      device::SendIlluminatorCommand(device::CmdSessionStart);
+      session::ResetSession(*this);
+    }
   }
   // The Q5 database is also left on disk for the field engineers (outside the frame
   // lock: a failed write may show a message box); a null database or a count below
@@ -146,6 +147,7 @@ int32_t COcuvantCtrl::MatchIris(const int32_t* IrisDatabaseSmall, int32_t IrisDa
     support::WriteRawFile(IrisDatabaseQ5, size_t(IrisDatabaseQ5_Count) * kQ5TemplateBytes,
                           "d:\\q5_match.iris");
   }
+  if (total <= 0) return -1;
   if (m_withBkCapture) {
     LogIfEnabled("启动后台拍照视频...", "video");
     InitBkPhotoCapture(m_bkCaptureCamera);  // result not checked

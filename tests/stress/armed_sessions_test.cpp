@@ -213,6 +213,37 @@ TEST_F(ArmedSessions, SuccessEndsWithOneEvent) {
   EXPECT_EQ(match.ints[2], -1);
 }
 
+// A session that is still ending (step 0 done: the workflow pauses, then reports and
+// waits for the host) keeps new sessions out: they are refused with -100 instead of
+// wiping the step's templates, and the enrollment completes with one event holding
+// the templates of both steps.
+TEST_F(ArmedSessions, StartWhileEndingIsRefused) {
+  UseSubject(kEnrolledSeed);
+  ctrl_->SetEnrollIrisTimeout(20);
+  guard_.At("start while ending");
+  ASSERT_EQ(ctrl_->InitIris(), 1);
+  const size_t from = all_.Size();
+  ASSERT_EQ(ctrl_->EnrollBothIris(), 1);
+  ASSERT_TRUE(PumpUntil([&] { return testing::CountOf(HidCodes(), device::CmdIlluminatorOn) > 0; },
+                        kResultLimitMs));
+  EXPECT_EQ(ctrl_->m_sessionMode, ModeIdle) << "between the steps";
+  EXPECT_EQ(ctrl_->EnrollLeftIris(), -100);
+  EXPECT_EQ(Start(Session::Match), -100);
+  ASSERT_TRUE(PumpUntil([&] { return !all_.ResultsSince(from).empty(); }, kResultLimitMs));
+  ASSERT_TRUE(PumpUntil([&] { return !Since(from, "CloseCameraEvent").empty(); }, kCloseLimitMs));
+  ctrl_->ControlWindow().Pump(kQuietMs);
+  const std::vector<StressEvent> results = all_.ResultsSince(from);
+  ASSERT_EQ(results.size(), 1u) << Describe(results);
+  EXPECT_EQ(results[0].name, "EnrollBothIrisEvent");
+  EXPECT_EQ(ResultOf(results[0]), 1);
+  ASSERT_EQ(results[0].areas.size(), 6u);
+  for (size_t eye : {2u, 3u}) {  // Big left and right: step 0, then step 1
+    const std::vector<int32_t>& area = results[0].areas[eye];
+    EXPECT_NE(std::count(area.begin(), area.begin() + 128, 0), 128) << "step 0, eye " << eye;
+    EXPECT_NE(std::count(area.begin() + 128, area.end(), 0), 128) << "step 1, eye " << eye;
+  }
+}
+
 // Failures: five rejected batches end an enrollment early (-1, empty strings); a
 // person not in the database is never identified (0); sessions whose camera never
 // became ready end with -10, one event each, even when two wait at once.
