@@ -7,6 +7,7 @@
 #include "control/ocuvant_ctrl.h"
 #include "device/illuminator.h"
 #include "engine/common/engine_ops.h"
+#include "session/match_pool.h"
 #include "session/workflows.h"
 
 namespace ocuvant::control {
@@ -26,6 +27,7 @@ void InitEngines(const COcuvantCtrl& c) {
   constexpr engine::TemplateKind kQualityOrder[] = {engine::KindQ5, engine::KindSmall,
                                                     engine::KindBig};
   for (auto kind : kInitOrder) engine::Engine(kind).InitEngine();
+  session::StartMatchPool();  // once per process; large databases use every core
   for (auto kind : kQualityOrder) {
     int32_t e[5], m[5];
     session::QualityForEngine(c.m_enrollQuality, kind, e);

@@ -87,6 +87,8 @@ struct MatcherState {
   BestMatch best;
   float rootNormaliser = 0.0f;  // k the root table was built for; 0 = not built
   long double root[kMaxCommonBits + 1];
+  // sqrt(N * k) in double, for the quick test that skips scores which cannot win.
+  double rootApprox[kMaxCommonBits + 1];
 };
 
 // Fills the root table for the engine's k (call from InitEngine; also done lazily).
@@ -109,6 +111,19 @@ BitCounts CountBits(const uint8_t* a, const uint8_t* b);
 bool ScoreFromCounts(const MatcherState& state, const MatchParams& params, BitCounts counts,
                      float* score);
 
+// Quick test before the exact score: false only when s(N, D) is surely >= best. With the
+// double value a = 0.5 - (0.5 - D/N) * sqrt(N k): the float h differs from D/N by at most
+// 2^-25 (h <= 1), the root is at most 1.5 and the float s (|s| <= 1.25) is within 2^-24 of
+// its extended value, so |s - a| < 1.1e-7; a >= best + kMayBeatMargin then proves s > best.
+// `limit` = 0.5 - (best + kMayBeatMargin); the test is a < best + margin multiplied by N:
+// (N/2 - D) * sqrt(N k) > limit * N.
+inline constexpr double kMayBeatMargin = 1e-6;
+inline bool MayBeatLimit(const MatcherState& state, BitCounts counts, double limit) {
+  if (counts.common > kMaxCommonBits) return true;  // ScoreFromCounts rejects it
+  const double n = counts.common;
+  return (0.5 * n - counts.differing) * state.rootApprox[counts.common] > limit * n;
+}
+
 // s of stored template a against probe b without rotation (slow path; for tests and tools).
 bool CompareScore(MatcherState& state, const MatchParams& params, const uint8_t* a,
                   const uint8_t* b, float* score);
@@ -118,10 +133,17 @@ bool CompareScore(MatcherState& state, const MatchParams& params, const uint8_t*
 // returns -1 then since no template can match).
 float MatchThreshold(const MatchParams& params, uint32_t n);
 
+// Best s over templates begin..end-1 of the database against the probe copies already in
+// state.rotated, into `best` (which the caller resets): the scan MatchTemplate runs, on one
+// range. Reads `state` only, so several threads may scan ranges of one state at once.
+void ScanRange(const MatcherState& state, const MatchParams& params, const uint8_t* database,
+               int32_t begin, int32_t end, BestMatch& best);
+
 // Best s over templates 0..n-1 and shifts -6..+6 (strictly smaller wins: ties keep the lowest
 // index, then the shift nearest -6). *score = best s, or 1.0 when no pair had Nmin common
 // bits. Returns the best index if best < theta(n) (strictly), else -1; n <= 0 gives -1 and
-// 1.0. The best record is left in state.best.
+// 1.0. The best record is left in state.best. Large databases are split over the match
+// runner's threads (match_runner.h) with the same result.
 int32_t MatchTemplate(MatcherState& state, const MatchParams& params, const uint8_t* database,
                       const uint8_t* probe, int32_t n, float* score);
 

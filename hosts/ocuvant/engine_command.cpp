@@ -13,6 +13,7 @@
 #include "engine/common/engine_ops.h"
 #include "hosts/ocuvant/command.h"
 #include "hosts/ocuvant/engine_files.h"
+#include "session/match_pool.h"
 #include "simulator/render/eye_renderer.h"
 #include "simulator/render/pgm.h"
 
@@ -271,6 +272,7 @@ int RunMatch(const Options& o) {
   const size_t n = db.size() / engine::kTemplateBytes;
   if (n > static_cast<size_t>(INT32_MAX)) return std::fprintf(stderr, "database too large\n"), 1;
   const EngineOps& ops = ReadyEngine(o);
+  session::StartMatchPool();
   float score = 0;
   Json::Value line;
   line["index"] = ops.MatchTemplate(db.data(), probe.data(), static_cast<int32_t>(n), &score);

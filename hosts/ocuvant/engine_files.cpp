@@ -2,6 +2,7 @@
 #include "hosts/ocuvant/engine_files.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cctype>
 #include <cstring>
 #include <fstream>
@@ -62,10 +63,25 @@ bool ParseBmp(const std::vector<uint8_t>& f, int width, int height, std::vector<
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return error = "cannot open " + path, false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) return error = "cannot read " + path, false;
+  // One read into a buffer of the file's size (a stream iterator copies byte by byte).
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return error = "cannot open " + path, false;
+  bytes.clear();
+  bool ok = true;
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    const long size = std::ftell(f);
+    if (size > 0) bytes.resize(static_cast<size_t>(size));
+    ok = size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
+  }
+  size_t got = ok ? std::fread(bytes.data(), 1, bytes.size(), f) : 0;
+  ok = ok && got == bytes.size();
+  // Whatever follows (a file that grew, or one without a size such as a pipe).
+  uint8_t chunk[65536];
+  for (size_t more; ok && (more = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
+    bytes.insert(bytes.end(), chunk, chunk + more);
+  ok = ok && !std::ferror(f);
+  std::fclose(f);
+  if (!ok) return error = "cannot read " + path, false;
   return true;
 }
 
@@ -146,22 +162,64 @@ bool ReadTemplateArg(const std::string& arg, std::vector<uint8_t>& bytes, std::s
   return false;
 }
 
+namespace {
+
+// Hex digit values, -1 for whitespace, -2 for anything else.
+struct HexTable {
+  int8_t v[256];
+  constexpr HexTable() : v{} {
+    for (int c = 0; c < 256; ++c) v[c] = -2;
+    for (int c = '0'; c <= '9'; ++c) v[c] = static_cast<int8_t>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) v[c] = static_cast<int8_t>(c - 'a' + 10);
+    for (int c = 'A'; c <= 'F'; ++c) v[c] = static_cast<int8_t>(c - 'A' + 10);
+    for (int c : {' ', '\t', '\n', '\v', '\f', '\r'}) v[c] = -1;
+  }
+};
+constexpr HexTable kHex;
+
+// Decodes the hex text of a database (digit pairs into bytes, whitespace skipped).
+bool DecodeHexDatabase(const std::vector<uint8_t>& text, std::vector<uint8_t>& out) {
+  out.resize(text.size() / 2);
+  size_t n = 0;
+  int high = -1;
+  for (const uint8_t c : text) {
+    const int v = kHex.v[c];
+    if (v == -1) continue;
+    if (v < 0) return false;
+    if (high < 0) {
+      high = v;
+    } else {
+      out[n++] = static_cast<uint8_t>(high << 4 | v);
+      high = -1;
+    }
+  }
+  out.resize(n);
+  return high < 0;
+}
+
+}  // namespace
+
 bool ReadTemplateDatabase(const std::string& path, std::vector<uint8_t>& bytes,
                           std::string& error) {
-  std::vector<uint8_t> f;
-  if (!ReadWholeFile(path, f, error)) return false;
-  const bool text = !f.empty() && std::all_of(f.begin(), f.end(), [](uint8_t c) {
-    return std::isxdigit(c) || std::isspace(c);
-  });
+  if (!ReadWholeFile(path, bytes, error)) return false;
+  // Hex when the first template's worth of bytes (1024 digits and a line end) is hex text;
+  // a binary template starts with mask bytes, which are rarely all digits.
+  const size_t head = std::min<size_t>(bytes.size(), 2 * engine::kTemplateBytes + 1);
+  const bool text = !bytes.empty() && std::all_of(bytes.begin(), bytes.begin() + head,
+                                                  [](uint8_t c) { return kHex.v[c] != -2; });
   if (text) {
-    if (!DecodeHex(std::string(f.begin(), f.end()), bytes) ||
-        bytes.size() % engine::kTemplateBytes != 0)
+    std::vector<uint8_t> decoded;
+    if (DecodeHexDatabase(bytes, decoded) && decoded.size() % engine::kTemplateBytes == 0) {
+      bytes = std::move(decoded);
+      return true;
+    }
+    // Not hex after all: a binary database whose first bytes happened to be digits.
+    if (bytes.size() % engine::kTemplateBytes != 0)
       return error = path + ": hex database must hold whole templates of 1024 digits", false;
     return true;
   }
-  if (f.size() % engine::kTemplateBytes != 0)
+  if (bytes.size() % engine::kTemplateBytes != 0)
     return error = path + ": size is not a multiple of 512 bytes", false;
-  bytes = std::move(f);
   return true;
 }
 
