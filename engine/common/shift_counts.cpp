@@ -58,9 +58,8 @@ __attribute__((target("avx2"))) inline __m256i ByteCounts(__m256i v, __m256i tab
 __attribute__((target("avx2"))) void CountShiftsAvx2(
     const uint8_t* stored, const uint8_t (&rotated)[kShiftCount][kTemplateBytes],
     BitCounts (&counts)[kShiftCount]) {
-  const __m256i table =
-      _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4, 0, 1, 1, 2, 1, 2, 2, 3,
-                       1, 2, 2, 3, 2, 3, 3, 4);
+  const __m256i table = _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4, 0, 1, 1, 2,
+                                         1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4);
   const __m256i lowNibbles = _mm256_set1_epi8(0x0f);
   const __m256i zero = _mm256_setzero_si256();
   const auto* a = reinterpret_cast<const __m256i*>(stored);

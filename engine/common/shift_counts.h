@@ -25,8 +25,8 @@ enum class CountPath : int32_t {
   Avx2,      // nibble lookup with vpshufb, byte sums with vpsadbw
   Avx512,    // AVX-512 VPOPCNTDQ
 };
-inline constexpr CountPath kCountPaths[] = {CountPath::Portable, CountPath::Popcnt,
-                                            CountPath::Avx2, CountPath::Avx512};
+inline constexpr CountPath kCountPaths[] = {CountPath::Portable, CountPath::Popcnt, CountPath::Avx2,
+                                            CountPath::Avx512};
 
 const char* CountPathName(CountPath path);
 bool CountPathAvailable(CountPath path);

@@ -2,8 +2,8 @@
 #include "hosts/ocuvant/engine_files.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
