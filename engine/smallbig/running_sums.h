@@ -8,6 +8,8 @@ namespace ocuvant::engine::smallbig {
 
 // prefix[c] = row[c] + prefix[c - stride] (0 before the row start), for c < width.
 void StridedPrefix(const uint8_t* row, int width, int stride, int32_t* prefix);
+// The same by the definition, one element after the other (the reference of the tests).
+void StridedPrefixPlain(const uint8_t* row, int width, int stride, int32_t* prefix);
 
 // Sum of row[first + stride k] for k < count from a StridedPrefix; first >= 0.
 inline int32_t StridedSum(const int32_t* prefix, int first, int stride, int count) {
