@@ -53,8 +53,8 @@ void ScanHalfRow(uint8_t* row, int32_t start, int32_t stop, int32_t outward, int
 
 }  // namespace
 
-void FillReflections(const Plane& eye, int32_t cx, int32_t cy, int32_t m, int32_t t, int32_t l,
-                     int32_t q) {
+void FillReflectionsPlain(const Plane& eye, int32_t cx, int32_t cy, int32_t m, int32_t t, int32_t l,
+                          int32_t q) {
   const int32_t level = (q + 4) / 8 + 74;
   const int32_t v1 = level * 64, v2 = level * 48, k = 3 * (3 * t + l);
   const int32_t w = eye.width;
@@ -93,6 +93,86 @@ void FillReflections(const Plane& eye, int32_t cx, int32_t cy, int32_t m, int32_
     };
     ScanHalfRow(row, cx - 160, cx - 1, -1, m, test);
     ScanHalfRow(row, cx + 160, cx + 1, +1, m, test);
+  }
+}
+
+// The same tests from sums prepared once per row. While a row is scanned only that row is
+// written, so the ring's top and bottom sides and its column sides without the row itself
+// are fixed for the row; the column samples on the row are read live, as the plain version
+// reads them. Integer sums of the same samples: identical results.
+void FillReflections(const Plane& eye, int32_t cx, int32_t cy, int32_t m, int32_t t, int32_t l,
+                     int32_t q) {
+  const int32_t level = (q + 4) / 8 + 74;
+  const int32_t v1 = level * 64, v2 = level * 48, k = 3 * (3 * t + l);
+  const int32_t w = eye.width;
+  constexpr int32_t kHalf = 160, kSpan = 2 * kHalf + 1;
+  // Indexed by x - (cx - 160) (sides) and by x - (cx - 160) + reach (columns).
+  int32_t top[kSpan], bottom[kSpan], columns[kSpan + 48];
+
+  // Pass 1: 48-pixel ring, 16 samples a side every 3 pixels; the column sides' sample on
+  // row y is the ninth (i = 8).
+  for (int32_t y = cy + kHalf; y >= cy - (kHalf - 1); --y) {
+    uint8_t* row = &eye.At(0, y);
+    const uint8_t* up = row - 24 * w;
+    const uint8_t* down = row + 24 * w;
+    const int32_t x0 = cx - kHalf;
+    for (int32_t j = 0; j < kSpan; ++j) {
+      int32_t a = 0, b = 0;
+      for (int32_t i = 0; i < 16; ++i) {
+        a += up[x0 + j - 24 + 3 * i];
+        b += down[x0 + j - 24 + 3 * i];
+      }
+      top[j] = a;
+      bottom[j] = b;
+    }
+    for (int32_t j = 0; j < kSpan + 48; ++j) {
+      const uint8_t* col = row + x0 - 24 + j;
+      int32_t c = 0;
+      for (int32_t i = 0; i < 16; ++i)
+        if (i != 8) c += col[(-24 + 3 * i) * w];
+      columns[j] = c;
+    }
+    auto test = [&](int32_t x) {
+      const int32_t j = x - x0;
+      const int32_t ring =
+          top[j] + bottom[j] + columns[j] + columns[j + 48] + row[x - 24] + row[x + 24];
+      return 64 * row[x] - ring > v1;
+    };
+    ScanHalfRow(row, cx - kHalf, cx, -1, m, test);
+    ScanHalfRow(row, cx + kHalf, cx, +1, m, test);
+  }
+
+  // Pass 2: 24-pixel ring, 12 samples a side every 2 pixels; the row's own sample is i = 6.
+  for (int32_t y = cy - kHalf; y <= cy + (kHalf - 1); ++y) {
+    uint8_t* row = &eye.At(0, y);
+    const uint8_t* up = row - 12 * w;
+    const uint8_t* down = row + 12 * w;
+    const int32_t x0 = cx - kHalf;
+    for (int32_t j = 0; j < kSpan; ++j) {
+      int32_t a = 0, b = 0;
+      for (int32_t i = 0; i < 12; ++i) {
+        a += up[x0 + j - 12 + 2 * i];
+        b += down[x0 + j - 12 + 2 * i];
+      }
+      top[j] = a;
+      bottom[j] = b;
+    }
+    for (int32_t j = 0; j < kSpan + 24; ++j) {
+      const uint8_t* col = row + x0 - 12 + j;
+      int32_t c = 0;
+      for (int32_t i = 0; i < 12; ++i)
+        if (i != 6) c += col[(-12 + 2 * i) * w];
+      columns[j] = c;
+    }
+    auto test = [&](int32_t x) {
+      const int32_t j = x - x0;
+      const int32_t st = top[j], sb = bottom[j];
+      const int32_t sl = columns[j] + row[x - 12], sr = columns[j + 24] + row[x + 12];
+      const int32_t r = 48 * row[x] - (st + sb + sl + sr);
+      return (st < k && sb < k && sl < k && sr < k && r >= 3072) || r >= v2;
+    };
+    ScanHalfRow(row, cx - kHalf, cx - 1, -1, m, test);
+    ScanHalfRow(row, cx + kHalf, cx + 1, +1, m, test);
   }
 }
 

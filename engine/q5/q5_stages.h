@@ -31,6 +31,9 @@ DarkWindow DarkestWindow(const Plane& eye, Point around);
 bool InZone(Point p);
 void FillReflections(const Plane& eye, int32_t cx, int32_t cy, int32_t m, int32_t t, int32_t l,
                      int32_t q);
+// The same, every ring summed at each pixel (the reference of the tests).
+void FillReflectionsPlain(const Plane& eye, int32_t cx, int32_t cy, int32_t m, int32_t t, int32_t l,
+                          int32_t q);
 // R1 from the dark area around the centre; 1 or -5.
 int32_t SizeEstimate(const Plane& eye, Point c, int32_t t, int32_t* r1);
 // Level-1 radius range of the pupil circle for the pupil size R1.

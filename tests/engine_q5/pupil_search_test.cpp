@@ -1,6 +1,8 @@
 // Detection, dark threshold, reflection filling and the size estimate.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <algorithm>
 #include <vector>
 
@@ -130,6 +132,42 @@ TEST(Q5FillReflections, WideReflectionIsFilledFromItsEdgesInward) {
   FillReflections(eye, 640, 540, 20, 26, 150, 150);
   for (int32_t y = 510; y < 580; ++y)
     for (int32_t x = 590; x < 680; ++x) ASSERT_LE(eye.At(x, y), 26) << x << "," << y;
+}
+
+TEST(Q5FillReflections, FastVersionWritesWhatThePlainOneWrites) {
+  // Dark discs strewn with reflections of every size and brightness, on textured ground:
+  // many hits, fills that change later rings, and pass-2 cases on both sides of the tests.
+  std::mt19937 rng(77);
+  int changed = 0;
+  for (int round = 0; round < 12; ++round) {
+    std::vector<uint8_t> img(kEyeWidth * kEyeHeight);
+    for (uint8_t& v : img) v = static_cast<uint8_t>(100 + rng() % 80);
+    const int32_t cx = 400 + static_cast<int32_t>(rng() % 480);
+    const int32_t cy = 300 + static_cast<int32_t>(rng() % 480);
+    const int32_t radius = 40 + static_cast<int32_t>(rng() % 100);
+    for (int32_t y = cy - radius; y <= cy + radius; ++y)
+      for (int32_t x = cx - radius; x <= cx + radius; ++x)
+        if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius)
+          img[static_cast<size_t>(y) * kEyeWidth + x] = static_cast<uint8_t>(10 + rng() % 25);
+    for (int spot = 0; spot < 40; ++spot) {
+      const int32_t sx = cx - 170 + static_cast<int32_t>(rng() % 340);
+      const int32_t sy = cy - 170 + static_cast<int32_t>(rng() % 340);
+      const int32_t size = 1 + static_cast<int32_t>(rng() % 12);
+      const auto bright = static_cast<uint8_t>(120 + rng() % 136);
+      for (int32_t y = sy; y < sy + size; ++y)
+        for (int32_t x = sx; x < sx + size; ++x)
+          img[static_cast<size_t>(y) * kEyeWidth + x] = bright;
+    }
+    const std::vector<uint8_t> before = img;
+    std::vector<uint8_t> plain = img;
+    const int32_t m = static_cast<int32_t>(rng() % 40), t = 20 + static_cast<int32_t>(rng() % 20);
+    const int32_t l = 100 + static_cast<int32_t>(rng() % 80), q = static_cast<int32_t>(rng() % 200);
+    FillReflections(EyePlane(img.data()), cx, cy, m, t, l, q);
+    FillReflectionsPlain(EyePlane(plain.data()), cx, cy, m, t, l, q);
+    ASSERT_EQ(img, plain) << "round " << round;
+    changed += img != before;
+  }
+  EXPECT_EQ(changed, 12);
 }
 
 }  // namespace
