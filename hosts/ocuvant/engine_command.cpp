@@ -50,6 +50,8 @@ constexpr const char* kUsage = R"(usage: ocuvant engine SUBCOMMAND [OPTIONS]
   match --kind K (--db DB PROBE | DB PROBE)
       MatchTemplate of a probe against a database; prints {"index":i,"score":s} with the
       score as the float the matcher returns (1 when no pair had enough common bits).
+      Databases of 2048 templates or more are scanned on every core (at most 8 threads;
+      the environment variable OCUVANT_MATCH_THREADS sets the limit, 1 for one thread).
 
   render --kind K (--subject S | --seed S) --capture C [--eye left|right]
          [--variant defocus|closed|noeye] OUT.pgm
