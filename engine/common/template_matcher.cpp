@@ -78,10 +78,10 @@ void ScanChunks(void* context) {
   for (;;) {
     const int32_t c = job.next.fetch_add(1, std::memory_order_relaxed);
     if (c >= job.chunks) return;
-    const int32_t begin = c * job.chunkTemplates;
-    const int32_t end = std::min(job.n, begin + job.chunkTemplates);
+    const int64_t begin = int64_t{c} * job.chunkTemplates;
+    const auto end = static_cast<int32_t>(std::min<int64_t>(job.n, begin + job.chunkTemplates));
     BestMatch best;
-    ScanRange(*job.state, *job.params, job.database, begin, end, best);
+    ScanRange(*job.state, *job.params, job.database, static_cast<int32_t>(begin), end, best);
     job.results[c] = best;
   }
 }
@@ -99,8 +99,9 @@ void ScanParallel(MatcherState& state, const MatchParams& params, const uint8_t*
   job.params = &params;
   job.database = database;
   job.n = n;
-  job.chunkTemplates = std::max(kMinChunkTemplates, (n + kMaxChunks - 1) / kMaxChunks);
-  job.chunks = (n + job.chunkTemplates - 1) / job.chunkTemplates;
+  job.chunkTemplates = std::max(kMinChunkTemplates,
+                                static_cast<int32_t>((int64_t{n} + kMaxChunks - 1) / kMaxChunks));
+  job.chunks = static_cast<int32_t>((int64_t{n} + job.chunkTemplates - 1) / job.chunkTemplates);
   runner.Run(ScanChunks, &job);
   // Chunks no thread reached (a runner that ran fewer calls) are scanned here.
   ScanChunks(&job);
