@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/smallbig/radial_profile.h"
+#include "engine/smallbig/running_sums.h"
 #include "engine/smallbig/tables.h"
 #include "engine_fixture.h"
 
@@ -290,6 +292,26 @@ TEST_P(StageTest, BandZeroIsBitZero) {
     bit0 += t[i] & 1;
   }
   EXPECT_GT(bit0, 100);
+}
+
+TEST(RunningSums, StridedPrefixEqualsItsDefinitionForEveryStride) {
+  // The register versions (strides 2, 3, 16, 20) and the plain loop, widths that end in the
+  // middle of a stride, the darkest and brightest rows.
+  std::vector<uint8_t> row(1283);
+  uint32_t x = 99;
+  for (uint8_t& v : row) v = static_cast<uint8_t>((x = x * 1664525u + 1013904223u) >> 24);
+  row[0] = 255;
+  row[1282] = 255;
+  std::vector<int32_t> fast(row.size()), plain(row.size());
+  for (int stride = 1; stride <= 24; ++stride)
+    for (int width : {1, stride - 1, stride, stride + 1, 1280, 1283}) {
+      if (width < 1) continue;
+      std::fill(fast.begin(), fast.end(), -1);
+      std::fill(plain.begin(), plain.end(), -1);
+      StridedPrefix(row.data(), width, stride, fast.data());
+      StridedPrefixPlain(row.data(), width, stride, plain.data());
+      ASSERT_EQ(fast, plain) << "stride " << stride << " width " << width;
+    }
 }
 
 TEST(RadialProfile, MirrorsAtBothEnds) {
