@@ -68,6 +68,10 @@ class CaptureBackend {
   virtual void Enumerate(const std::shared_ptr<CaptureBackend>& self,
                          std::vector<DeviceDescriptor>* out) = 0;
   virtual std::unique_ptr<CaptureSource> Bind(const DeviceDescriptor& device) = 0;
+  // The capture modes the device offers, one text each ("MJPG 1920x1080 30fps"), the
+  // one a session would choose marked with a trailing " *". By default the size the
+  // bound device connects at.
+  virtual std::vector<std::string> DescribeModes(const DeviceDescriptor& device);
 };
 
 }  // namespace ocuvant::capture

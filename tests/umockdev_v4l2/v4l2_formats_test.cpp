@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/capture_registry.h"
 #include "capture/capture_results.h"
 #include "capture/capture_video.h"
 #include "capture/v4l2_source.h"
@@ -267,6 +268,26 @@ TEST_F(V4l2FormatsTest, ChoosesTheFastestFullHdModeAndSetsItsRate) {
   ASSERT_EQ(source->Connect(&w, &h), kCaptureOk);
   EXPECT_EQ(source->PixelFormat(), static_cast<uint32_t>(V4L2_PIX_FMT_UYVY));
   EXPECT_EQ(ModeText(source->Mode()), "UYVY 1920x1080 30fps");
+}
+
+TEST_F(V4l2FormatsTest, ModesAreListedWithTheChosenOneMarked) {
+  g_camera.SetFormats({{V4L2_PIX_FMT_YUYV, {{640, 480}, {kW, kH}}, {{1, 30}, {1, 5}}, 0},
+                       {V4L2_PIX_FMT_H264, kFullHd, {{1, 60}}, 0},
+                       {V4L2_PIX_FMT_MJPEG, kFullHd, {{1001, 30000}}, 0}});
+  const std::vector<DeviceDescriptor> devices = EnumerateCaptureDevices();
+  ASSERT_EQ(devices.size(), 1u);
+  const std::vector<std::string> modes = devices[0].backend->DescribeModes(devices[0]);
+  const std::vector<std::string> want = {"YUYV 640x480 30fps",
+                                         "YUYV 640x480 5fps",
+                                         "YUYV 1920x1080 30fps",
+                                         "YUYV 1920x1080 5fps",
+                                         "H264 1920x1080 60fps (not convertible)",
+                                         "MJPG 1920x1080 29.97fps"};
+  ASSERT_EQ(modes.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(modes[i], want[i] + (i == 2 ? " *" : "")) << i;
+  }
+  EXPECT_TRUE(g_camera.FormatsSet().empty());  // listing changes nothing
 }
 
 TEST_F(V4l2FormatsTest, CamerasWithoutAUsableFullHdModeCannotConnect) {
