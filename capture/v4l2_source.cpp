@@ -55,6 +55,8 @@ bool V4l2Source::SetFormat(uint32_t pixelFormat, uint32_t width, uint32_t height
   const v4l2_pix_format& p = f.fmt.pix;
   if (p.pixelformat != pixelFormat || p.width == 0 || p.height == 0 || p.width > kMaxSide ||
       p.height > kMaxSide) {
+    const V4l2Mode offered{p.pixelformat, p.width, p.height, 0, 0};
+    LogAlways(("视频设备没有接受所选格式,返回:" + ModeText(offered)).c_str(), "capture");
     return false;
   }
   std::string error;
