@@ -16,8 +16,20 @@ namespace {
 
 // libv4lconvert reaches the device through these (plain ioctl, so the calls go where
 // every other ioctl of the source goes).
+// Without a device (fd < 0: converting frames read from elsewhere) libv4lconvert is told
+// of a plain capture device and nothing else.
 int DeviceIoctl(void*, int fd, unsigned long request, void* arg) {
-  return V4l2Ioctl(fd, request, arg);
+  if (fd >= 0) return V4l2Ioctl(fd, request, arg);
+  if (request != VIDIOC_QUERYCAP) {
+    errno = ENOTTY;
+    return -1;
+  }
+  auto* cap = static_cast<v4l2_capability*>(arg);
+  std::memset(cap, 0, sizeof *cap);
+  std::memcpy(cap->driver, "ocuvant", 8);
+  cap->device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
+  cap->capabilities = cap->device_caps | V4L2_CAP_DEVICE_CAPS;
+  return 0;
 }
 ssize_t NoRead(void*, int, void*, size_t) {
   errno = EINVAL;

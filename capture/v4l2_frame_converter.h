@@ -22,7 +22,8 @@ class V4l2FrameConverter {
   V4l2FrameConverter& operator=(const V4l2FrameConverter&) = delete;
 
   // Prepares for frames of `pixelFormat`, width x height, rows `bytesPerLine` apart
-  // (0: unpadded). `fd` is the device (libv4lconvert asks it what it is). False with
+  // (0: unpadded). `fd` is the device (libv4lconvert asks it what it is; -1 for none).
+  // False with
   // `error` set when the format or its layout cannot be converted.
   bool Setup(int fd, uint32_t pixelFormat, uint32_t width, uint32_t height, uint32_t bytesPerLine,
              std::string* error);
