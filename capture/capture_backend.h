@@ -43,6 +43,9 @@ class CaptureSource {
   virtual ~CaptureSource() = default;
   virtual VideoProcAmp* ProcAmp() = 0;          // nullptr when the device has none
   virtual CameraControl* CameraControls() = 0;  // nullptr when the device has none
+  // Makes Connect fail unless the device can deliver exactly width x height (the iris
+  // pipeline's frame); sources of a fixed size ignore it.
+  virtual void RequireFrameSize(int32_t /*width*/, int32_t /*height*/) {}
   // Chooses the capture format (1920 x 1080 where offered), prepares the buffers and
   // reports the frame size; 0 or a negative result.
   virtual int32_t Connect(int32_t* width, int32_t* height) = 0;
@@ -65,6 +68,10 @@ class CaptureBackend {
   virtual void Enumerate(const std::shared_ptr<CaptureBackend>& self,
                          std::vector<DeviceDescriptor>* out) = 0;
   virtual std::unique_ptr<CaptureSource> Bind(const DeviceDescriptor& device) = 0;
+  // The capture modes the device offers, one text each ("MJPG 1920x1080 30fps"), the
+  // one a session would choose marked with a trailing " *". By default the size the
+  // bound device connects at.
+  virtual std::vector<std::string> DescribeModes(const DeviceDescriptor& device);
 };
 
 }  // namespace ocuvant::capture

@@ -84,6 +84,7 @@ int32_t CCaptureVideo::Open(int32_t deviceIndex, WindowHandle owner, FrameRoute 
     return kCaptureErrorPointer;
   }
   int32_t width = 0, height = 0;
+  if (route == IrisFrames) m_source->RequireFrameSize(1920, 1080);  // the pipeline's frame
   const int32_t connected = m_source->Connect(&width, &height);
   if (connected != kCaptureOk) {
     ReleaseGraphLocked();

@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "capture/v4l2_device_path.h"
 #include "capture/v4l2_io.h"
+#include "capture/v4l2_modes.h"
 #include "capture/v4l2_source.h"
 
 namespace ocuvant::capture {
@@ -116,6 +118,29 @@ void V4l2Backend::Enumerate(const std::shared_ptr<CaptureBackend>& self,
 
 std::unique_ptr<CaptureSource> V4l2Backend::Bind(const DeviceDescriptor& device) {
   return V4l2Source::OpenNode(device.locator);
+}
+
+}  // namespace ocuvant::capture
+
+namespace ocuvant::capture {
+
+std::vector<std::string> V4l2Backend::DescribeModes(const DeviceDescriptor& device) {
+  std::vector<std::string> out;
+  const int fd = ::open(device.locator.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    out.push_back(std::string("cannot be opened: ") + std::strerror(errno));
+    return out;
+  }
+  const std::vector<V4l2Mode> modes = EnumerateV4l2Modes(fd);
+  ::close(fd);
+  const int chosen = ChooseV4l2Mode(modes, 1920, 1080);
+  for (size_t i = 0; i < modes.size(); ++i) {
+    std::string text = ModeText(modes[i]);
+    if (!ConvertibleFormat(modes[i].pixelFormat)) text += " (not convertible)";
+    if (static_cast<int>(i) == chosen) text += " *";
+    out.push_back(text);
+  }
+  return out;
 }
 
 }  // namespace ocuvant::capture

@@ -12,6 +12,7 @@ class V4l2Backend final : public CaptureBackend {
   void Enumerate(const std::shared_ptr<CaptureBackend>& self,
                  std::vector<DeviceDescriptor>* out) override;
   std::unique_ptr<CaptureSource> Bind(const DeviceDescriptor& device) override;
+  std::vector<std::string> DescribeModes(const DeviceDescriptor& device) override;
 };
 
 }  // namespace ocuvant::capture

@@ -4,14 +4,12 @@
 #include <linux/videodev2.h>
 #include <poll.h>
 #include <sys/mman.h>
-#include <turbojpeg.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "capture/bgr_conversion.h"
 #include "capture/capture_hooks.h"
 #include "capture/capture_results.h"
 #include "capture/v4l2_io.h"
@@ -26,46 +24,6 @@ constexpr uint32_t kBufferCount = 4;
 constexpr int kPollMs = 100;           // bounds the stop latency of the streaming thread
 constexpr useconds_t kRetryUs = 2000;  // pause after a ready poll that had no frame
 
-bool Supported(uint32_t pixelFormat) {
-  return pixelFormat == V4L2_PIX_FMT_YUYV || pixelFormat == V4L2_PIX_FMT_MJPEG;
-}
-
-bool OffersFormat(int fd, uint32_t pixelFormat) {
-  for (uint32_t i = 0; i < 64; ++i) {
-    v4l2_fmtdesc d;
-    std::memset(&d, 0, sizeof d);
-    d.index = i;
-    d.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    if (V4l2Ioctl(fd, VIDIOC_ENUM_FMT, &d) != 0) return false;
-    if (d.pixelformat == pixelFormat) return true;
-  }
-  return false;
-}
-
-// 1 offered, 0 not offered, -1 the device does not list its frame sizes.
-int Offers1080p(int fd, uint32_t pixelFormat) {
-  for (uint32_t i = 0; i < 256; ++i) {
-    v4l2_frmsizeenum s;
-    std::memset(&s, 0, sizeof s);
-    s.index = i;
-    s.pixel_format = pixelFormat;
-    if (V4l2Ioctl(fd, VIDIOC_ENUM_FRAMESIZES, &s) != 0) return i == 0 ? -1 : 0;
-    if (s.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
-      if (s.discrete.width == kWantedWidth && s.discrete.height == kWantedHeight) return 1;
-      continue;
-    }
-    const v4l2_frmsize_stepwise& w = s.stepwise;
-    const uint32_t sw = w.step_width ? w.step_width : 1, sh = w.step_height ? w.step_height : 1;
-    return kWantedWidth >= w.min_width && kWantedWidth <= w.max_width &&
-                   kWantedHeight >= w.min_height && kWantedHeight <= w.max_height &&
-                   (kWantedWidth - w.min_width) % sw == 0 &&
-                   (kWantedHeight - w.min_height) % sh == 0
-               ? 1
-               : 0;
-  }
-  return 0;
-}
-
 }  // namespace
 
 std::unique_ptr<V4l2Source> V4l2Source::OpenNode(const std::string& node) {
@@ -77,7 +35,6 @@ std::unique_ptr<V4l2Source> V4l2Source::OpenNode(const std::string& node) {
 V4l2Source::~V4l2Source() {
   Stop();
   ReleaseBuffers();
-  if (jpeg_ != nullptr) tjDestroy(static_cast<tjhandle>(jpeg_));
   ::close(fd_);
 }
 
@@ -89,44 +46,86 @@ bool V4l2Source::SetFormat(uint32_t pixelFormat, uint32_t width, uint32_t height
   f.fmt.pix.width = width;
   f.fmt.pix.height = height;
   f.fmt.pix.field = V4L2_FIELD_NONE;
-  if (V4l2Ioctl(fd_, VIDIOC_S_FMT, &f) != 0) return false;
-  const v4l2_pix_format& p = f.fmt.pix;
-  if (!Supported(p.pixelformat) || p.width == 0 || p.height == 0 || p.width > kMaxSide ||
-      p.height > kMaxSide) {
+  if (V4l2Ioctl(fd_, VIDIOC_S_FMT, &f) != 0) {
+    char text[96];
+    std::snprintf(text, sizeof text, "设置视频格式失败:%s", std::strerror(errno));
+    LogAlways(text, "capture");
     return false;
   }
-  if (p.pixelformat == V4L2_PIX_FMT_YUYV &&
-      (p.width % 2 != 0 || (p.bytesperline != 0 && p.bytesperline < 2 * p.width))) {
+  const v4l2_pix_format& p = f.fmt.pix;
+  if (p.pixelformat != pixelFormat || p.width == 0 || p.height == 0 || p.width > kMaxSide ||
+      p.height > kMaxSide) {
+    const V4l2Mode offered{p.pixelformat, p.width, p.height, 0, 0};
+    LogAlways(("视频设备没有接受所选格式,返回:" + ModeText(offered)).c_str(), "capture");
+    return false;
+  }
+  std::string error;
+  if (!converter_.Setup(fd_, p.pixelformat, p.width, p.height, p.bytesperline, &error)) {
+    LogAlways(("视频格式无法转换:" + error).c_str(), "capture");
     return false;
   }
   pixelFormat_ = p.pixelformat;
   width_ = static_cast<int32_t>(p.width);
   height_ = static_cast<int32_t>(p.height);
-  bytesPerLine_ =
-      p.pixelformat == V4L2_PIX_FMT_YUYV && p.bytesperline == 0 ? 2 * p.width : p.bytesperline;
+  bytesPerLine_ = p.bytesperline;
   return true;
 }
 
-// YUYV or MJPEG at 1920 x 1080 where offered; otherwise the current size.
-bool V4l2Source::ChooseFormat() {
-  const uint32_t candidates[] = {V4L2_PIX_FMT_YUYV, V4L2_PIX_FMT_MJPEG};
-  bool listed = false;
-  for (uint32_t pf : candidates) {
-    if (!OffersFormat(fd_, pf)) continue;
-    listed = true;
-    const int offers = Offers1080p(fd_, pf);
-    if (offers != 0 && SetFormat(pf, kWantedWidth, kWantedHeight)) return true;
+// Asks for the chosen mode's frame interval; the mode keeps what the device confirms.
+void V4l2Source::SetFrameRate() {
+  if (mode_.intervalNum == 0 || mode_.intervalDen == 0) return;
+  v4l2_streamparm parm;
+  std::memset(&parm, 0, sizeof parm);
+  parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+  parm.parm.capture.timeperframe.numerator = mode_.intervalNum;
+  parm.parm.capture.timeperframe.denominator = mode_.intervalDen;
+  if (V4l2Ioctl(fd_, VIDIOC_S_PARM, &parm) != 0) {
+    mode_.intervalNum = mode_.intervalDen = 0;  // the rate is the device's own
+    return;
   }
+  const v4l2_fract& t = parm.parm.capture.timeperframe;
+  if (t.numerator != 0 && t.denominator != 0) {
+    mode_.intervalNum = t.numerator;
+    mode_.intervalDen = t.denominator;
+  }
+}
+
+// 1920 x 1080 at the highest rate offered; without such a mode (and no size required)
+// the current size at its highest rate. Logs the chosen mode, or the modes offered.
+int32_t V4l2Source::ChooseMode() {
+  const std::vector<V4l2Mode> modes = EnumerateV4l2Modes(fd_);
+  const bool required = requiredWidth_ > 0 && requiredHeight_ > 0;
+  const uint32_t wantW = required ? static_cast<uint32_t>(requiredWidth_) : kWantedWidth;
+  const uint32_t wantH = required ? static_cast<uint32_t>(requiredHeight_) : kWantedHeight;
+  int chosen = ChooseV4l2Mode(modes, wantW, wantH);
   v4l2_format current;
   std::memset(&current, 0, sizeof current);
   current.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-  if (V4l2Ioctl(fd_, VIDIOC_G_FMT, &current) != 0) return false;
-  const v4l2_pix_format& p = current.fmt.pix;
-  if (Supported(p.pixelformat) && SetFormat(p.pixelformat, p.width, p.height)) return true;
-  for (uint32_t pf : candidates) {
-    if ((!listed || OffersFormat(fd_, pf)) && SetFormat(pf, p.width, p.height)) return true;
+  const bool haveCurrent = V4l2Ioctl(fd_, VIDIOC_G_FMT, &current) == 0;
+  const v4l2_pix_format& c = current.fmt.pix;
+  if (chosen < 0 && !required && haveCurrent) chosen = ChooseV4l2Mode(modes, c.width, c.height);
+  if (chosen >= 0) {
+    mode_ = modes[static_cast<size_t>(chosen)];
+  } else if (modes.empty() && haveCurrent && ConvertibleFormat(c.pixelformat) &&
+             (!required || (c.width == wantW && c.height == wantH))) {
+    mode_ = V4l2Mode{c.pixelformat, c.width, c.height, 0, 0};  // a device that lists nothing
+  } else {
+    char size[32];
+    std::snprintf(size, sizeof size, "%ux%u", wantW, wantH);
+    LogAlways(("没有可用的" + std::string(size) + "视频格式,设备提供:" + ModesText(modes)).c_str(),
+              "capture");
+    return kCaptureErrorCannotConnect;
   }
-  return false;
+  if (!SetFormat(mode_.pixelFormat, mode_.width, mode_.height)) return kCaptureErrorCannotConnect;
+  if (required && (width_ != requiredWidth_ || height_ != requiredHeight_)) {
+    LogAlways("视频设备没有接受1920x1080格式", "capture");
+    return kCaptureErrorCannotConnect;
+  }
+  mode_.width = static_cast<uint32_t>(width_);
+  mode_.height = static_cast<uint32_t>(height_);
+  SetFrameRate();
+  LogIfEnabled(("视频格式:" + ModeText(mode_)).c_str(), "capture");
+  return kCaptureOk;
 }
 
 bool V4l2Source::MapBuffers() {
@@ -136,9 +135,7 @@ bool V4l2Source::MapBuffers() {
   req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
   req.memory = V4L2_MEMORY_MMAP;
   if (V4l2Ioctl(fd_, VIDIOC_REQBUFS, &req) != 0 || req.count == 0) return false;
-  const size_t needed = pixelFormat_ == V4L2_PIX_FMT_YUYV
-                            ? static_cast<size_t>(bytesPerLine_) * static_cast<size_t>(height_)
-                            : 1;
+  const size_t needed = converter_.FrameBytes();
   const uint32_t count = req.count < 32 ? req.count : 32;
   for (uint32_t i = 0; i < count; ++i) {
     v4l2_buffer b;
@@ -168,17 +165,14 @@ void V4l2Source::ReleaseBuffers() {
 
 int32_t V4l2Source::Connect(int32_t* width, int32_t* height) {
   if (!connected_) {
-    if (!ChooseFormat()) return kCaptureErrorCannotConnect;
+    const int32_t chosen = ChooseMode();
+    if (chosen != kCaptureOk) return chosen;
     if (!MapBuffers()) {
       ReleaseBuffers();
       return kCaptureErrorNoMemory;
     }
     bgrStride_ = (static_cast<size_t>(width_) * 3 + 3) & ~static_cast<size_t>(3);
     bgr_.assign(bgrStride_ * static_cast<size_t>(height_), 0);
-    if (pixelFormat_ == V4L2_PIX_FMT_MJPEG && jpeg_ == nullptr) {
-      jpeg_ = tjInitDecompress();
-      if (jpeg_ == nullptr) return kCaptureErrorNoMemory;
-    }
     connected_ = true;
   }
   *width = width_;
@@ -234,29 +228,23 @@ bool V4l2Source::OnStreamingThread() const {
   return thread_.joinable() && thread_.get_id() == std::this_thread::get_id();
 }
 
-void V4l2Source::NoteDroppedFrame() {
-  if (droppedLogged_) return;
-  droppedLogged_ = true;
+void V4l2Source::NoteDroppedFrame(const char* reason) {
+  if (dropped_.fetch_add(1, std::memory_order_relaxed) != 0) return;
   LogIfEnabled("丢弃不完整的视频帧", "capture");
+  if (reason != nullptr && *reason != '\0') LogIfEnabled(reason, "capture");
 }
 
 bool V4l2Source::Deliver(const uint8_t* data, size_t used, double sampleTime) {
-  if (pixelFormat_ == V4L2_PIX_FMT_YUYV) {
-    if (used < static_cast<size_t>(bytesPerLine_) * static_cast<size_t>(height_)) return false;
-    ConvertYuyvToBgrBottomUp(data, bytesPerLine_, width_, height_, bgr_.data(), bgrStride_);
-  } else {
-    auto* handle = static_cast<tjhandle>(jpeg_);
-    int w = 0, h = 0, subsampling = 0, colorspace = 0;
-    auto* jpeg = const_cast<uint8_t*>(data);  // TurboJPEG 2.x takes a non-const source
-    if (tjDecompressHeader3(handle, jpeg, static_cast<unsigned long>(used), &w, &h, &subsampling,
-                            &colorspace) != 0 ||
-        w != width_ || h != height_) {
-      return false;
-    }
-    if (tjDecompress2(handle, jpeg, static_cast<unsigned long>(used), bgr_.data(), width_,
-                      static_cast<int>(bgrStride_), height_, TJPF_BGR, TJFLAG_BOTTOMUP) != 0) {
-      return false;
-    }
+  decodeNote_.clear();
+  const V4l2FrameConverter::Outcome outcome =
+      converter_.Convert(data, used, bgr_.data(), bgrStride_, &decodeNote_);
+  if (outcome == V4l2FrameConverter::Outcome::Failed) {
+    NoteDroppedFrame(decodeNote_.c_str());
+    return false;
+  }
+  if (outcome == V4l2FrameConverter::Outcome::ConvertedWithWarning &&
+      warned_.fetch_add(1, std::memory_order_relaxed) == 0) {
+    LogIfEnabled(("视频帧解码警告:" + decodeNote_).c_str(), "capture");
   }
   FrameSink* sink = sink_.load(std::memory_order_acquire);
   if (sink != nullptr) sink->BufferCB(sampleTime, bgr_.data(), static_cast<long>(bgr_.size()));
@@ -290,9 +278,13 @@ void V4l2Source::StreamLoop() {
     if (b.index >= buffers_.size()) continue;
     const MappedBuffer& m = buffers_[b.index];
     const size_t used = b.bytesused == 0 || b.bytesused > m.length ? m.length : b.bytesused;
-    if (!paused_.load(std::memory_order_acquire) && (b.flags & V4L2_BUF_FLAG_ERROR) == 0) {
-      const double t = static_cast<double>(b.timestamp.tv_sec) + b.timestamp.tv_usec * 1e-6;
-      if (!Deliver(static_cast<const uint8_t*>(m.start), used, t)) NoteDroppedFrame();
+    if (!paused_.load(std::memory_order_acquire)) {
+      if ((b.flags & V4L2_BUF_FLAG_ERROR) != 0) {
+        NoteDroppedFrame("视频帧带有错误标志");
+      } else {
+        const double t = static_cast<double>(b.timestamp.tv_sec) + b.timestamp.tv_usec * 1e-6;
+        Deliver(static_cast<const uint8_t*>(m.start), used, t);
+      }
     }
     if (V4l2Ioctl(fd_, VIDIOC_QBUF, &b) != 0) {
       std::snprintf(reason, sizeof reason, "VIDIOC_QBUF: %s", std::strerror(errno));

@@ -8,8 +8,8 @@ namespace ocuvant::host {
 
 struct Command {
   const char* name;
-  const char* summary;  // one line for `ocuvant --help`
-  const char* usage;    // full help for `ocuvant NAME --help`
+  const char* summary;                               // one line for `ocuvant --help`
+  const char* usage;                                 // full help for `ocuvant NAME --help`
   int (*run)(const std::vector<std::string>& args);  // args after the subcommand name
 };
 

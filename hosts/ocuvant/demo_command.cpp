@@ -16,9 +16,13 @@ namespace {
 
 const char* const kUsage =
     "usage: ocuvant demo [--kind small|big|q5] [--others N] [--impostor-timeout S]\n"
+    "                    [--simulator [SEED] | --simulator=subject=N |\n"
+    "                     --simulator=replay=DIR]\n"
     "Runs on the simulator: enrolls a simulated person (both eyes, both steps), enrolls\n"
     "N other people (default 3), identifies the first person among them, then shows an\n"
     "impostor who is not enrolled and times out after S seconds (default 3).\n"
+    "SEED or N picks the first person (default 1001); with replay=DIR the first person\n"
+    "is the one recorded in DIR (enrolled and identified from the replayed frames).\n"
     "Exit status: 0 when every stage ended as expected.";
 
 constexpr uint64_t kFirstPersonSeed = 1001;
@@ -41,7 +45,16 @@ int RunDemo(const std::vector<std::string>& args) {
     int32_t* target = a == "--others"             ? &others
                       : a == "--impostor-timeout" ? &impostorTimeout
                                                   : nullptr;
-    std::string v;
+    std::string v, error;
+    if (a.rfind("--simulator", 0) == 0) {
+      const size_t at = i;
+      if (ParseIrisOption(args, &i, &options, &error) && options.script.empty()) continue;
+      if (error.empty() && at + 1 < args.size()) {
+        error = "--simulator takes a whole number here, not " + args[at + 1];
+      }
+      std::fprintf(stderr, "ocuvant demo: %s\n%s\n", error.c_str(), kUsage);
+      return 2;
+    }
     if (a == "--kind" && i + 1 < args.size()) {
       options.kind = KindFromName(args[++i]);
       if (options.kind >= 0) continue;
@@ -53,18 +66,34 @@ int RunDemo(const std::vector<std::string>& args) {
     return 2;
   }
 
+  const uint64_t firstSeed = options.seed;
+  const std::string replay = options.replayDirectory;
   IrisHost host(options, true);
+  if (!host.SetupError().empty()) {
+    std::fprintf(stderr, "ocuvant demo: %s\n", host.SetupError().c_str());
+    return 2;
+  }
   const std::string kindName = KindOptionName(options.kind);
   TemplateDatabase db;
   std::vector<Stage> stages;
   std::string error;
 
+  // The simulated person `seed`, or the replayed one for seed 0.
+  auto place = [&](uint64_t seed) {
+    return seed == 0 ? host.SetSimulatedReplay(replay, &error)
+                     : host.SetSimulatedPerson(seed, "", &error);
+  };
+  auto describe = [&](uint64_t seed) {
+    return seed == 0 ? "replayed from " + replay : "simulated person " + std::to_string(seed);
+  };
+  const uint64_t first = replay.empty() ? firstSeed : 0;
+
   auto enroll = [&](uint64_t seed, const std::string& label) {
-    std::printf("\n== Enrolling %s (simulated person %llu, both eyes, two steps)\n", label.c_str(),
-                static_cast<unsigned long long>(seed));
+    std::printf("\n== Enrolling %s (%s, both eyes, two steps)\n", label.c_str(),
+                describe(seed).c_str());
     std::fflush(stdout);
     Stage s{"enroll " + label, "", 0, false};
-    if (!host.SetSimulatedPerson(seed, "", &error)) {
+    if (!place(seed)) {
       s.outcome = error;
       stages.push_back(s);
       return;
@@ -80,16 +109,16 @@ int RunDemo(const std::vector<std::string>& args) {
     stages.push_back(s);
   };
 
-  enroll(kFirstPersonSeed, "person-1");
+  enroll(first, "person-1");
   for (int32_t n = 0; n < others; ++n) {
-    enroll(kFirstPersonSeed + 1 + static_cast<uint64_t>(n), "person-" + std::to_string(n + 2));
+    enroll(firstSeed + 1 + static_cast<uint64_t>(n), "person-" + std::to_string(n + 2));
   }
 
   auto identify = [&](uint64_t seed, const std::string& who, const std::string& expected) {
     std::printf("\n== Identifying %s among %d templates\n", who.c_str(), db.count());
     std::fflush(stdout);
     Stage s{"identify " + who, "", 0, false};
-    if (!host.SetSimulatedPerson(seed, "", &error)) {
+    if (!place(seed)) {
       s.outcome = error;
       stages.push_back(s);
       return;
@@ -113,7 +142,7 @@ int RunDemo(const std::vector<std::string>& args) {
     stages.push_back(s);
   };
 
-  identify(kFirstPersonSeed, "person-1", "person-1");
+  identify(first, "person-1", "person-1");
   host.SetMatchTimeout(impostorTimeout);
   identify(kImpostorSeed, "an impostor (not enrolled)", "");
 

@@ -53,6 +53,10 @@ int RunEnroll(const std::vector<std::string>& args) {
   }
 
   IrisHost host(options, true);
+  if (!host.SetupError().empty()) {
+    std::fprintf(stderr, "ocuvant enroll: %s\n", host.SetupError().c_str());
+    return 2;
+  }
   if (!options.json) {
     std::printf("Enrolling %s (%s eye%s, kind %s) on the %s. Look into the camera.\n",
                 label.empty() ? "a person" : label.c_str(), eyes.c_str(),

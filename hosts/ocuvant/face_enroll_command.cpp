@@ -11,6 +11,7 @@
 #include "control/ocuvant_ctrl.h"
 #include "device/hid_transport.h"
 #include "hosts/ocuvant/command.h"
+#include "hosts/ocuvant/simulated_devices.h"
 #include "platform/message_box.h"
 #include "platform/thread.h"
 #include "simulator/virtual_camera_backend.h"
@@ -20,7 +21,8 @@ namespace ocuvant::host {
 namespace {
 
 const char* const kUsage =
-    "usage: ocuvant face-enroll [--simulator SCRIPT] [--timeout SECONDS]\n"
+    "usage: ocuvant face-enroll [--simulator [SEED|SCRIPT] | --simulator=subject=N |\n"
+    "                            --simulator=replay=DIR] [--timeout SECONDS]\n"
     "Opens the infrared camera, starts the face enrollment and prints the position hints\n"
     "until five faces are enrolled, the session goes idle (10 s without a hint) or the\n"
     "time-out (default 30 s) passes. The face library \"TravexFace(32bit).so\" is loaded\n"
@@ -28,12 +30,18 @@ const char* const kUsage =
     "  --simulator SCRIPT  use a virtual infrared camera showing SCRIPT (the default\n"
     "                      when no infrared camera is attached), e.g.\n"
     "                      \"face 100 240 200 240 for 2000; face 240 250 240 300\"\n"
-    "                      (face CX CY W H [pose P] [person S] [for MS]; gone [for MS])\n"
+    "                      (face CX CY W H [pose P] [person S] [for MS]; gone [for MS]);\n"
+    "                      without SCRIPT a face that moves into place; SEED or N picks\n"
+    "                      the person of that face (replay=DIR concerns the iris camera)\n"
     "Exit status: 0 enrolled, 1 not enrolled, 2 usage.";
 
-constexpr char kDefaultScript[] =
-    "gone for 1000; face 100 240 200 240 for 2500; face 240 250 160 200 for 2500; "
-    "face 240 250 240 300 pose 40 for 4000; face 240 250 240 300";
+// A face that comes in from the side, too far, turned, then in place; `person` picks
+// the simulated person (0: the scene's own).
+std::string DefaultScript(uint64_t person) {
+  const std::string p = person == 0 ? "" : " person " + std::to_string(person);
+  return "gone for 1000; face 100 240 200 240" + p + " for 2500; face 240 250 160 200" + p +
+         " for 2500; face 240 250 240 300 pose 40" + p + " for 4000; face 240 250 240 300" + p;
+}
 
 class FaceSink : public control::EventSink {
  public:
@@ -77,16 +85,27 @@ const char* LoadFailure(int32_t r) {
 int RunFaceEnroll(const std::vector<std::string>& args) {
   std::string script;
   bool simulate = false;
+  SimulatorOption simulator;
+  uint64_t person = 0;
   long timeoutSec = 30;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if ((a == "--simulator" || a == "--timeout") && i + 1 >= args.size()) {
+    if (a == "--timeout" && i + 1 >= args.size()) {
       std::fprintf(stderr, "ocuvant face-enroll: %s needs a value\n%s\n", a.c_str(), kUsage);
       return 2;
     }
-    if (a == "--simulator") {
+    std::string error;
+    if (ParseSimulatorFlag(a, &simulator, &error)) {
       simulate = true;
-      script = args[++i];
+      if (a != "--simulator") {
+        if (simulator.replayDirectory.empty()) person = simulator.seed;
+      } else if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-') {
+        // A bare flag may be followed by the person's number or a whole script.
+        if (!ParseSeed(args[++i], &person)) script = args[i];
+      }
+    } else if (!error.empty()) {
+      std::fprintf(stderr, "ocuvant face-enroll: %s\n%s\n", error.c_str(), kUsage);
+      return 2;
     } else if (a == "--timeout") {
       char* end = nullptr;
       timeoutSec = std::strtol(args[++i].c_str(), &end, 10);
@@ -108,7 +127,8 @@ int RunFaceEnroll(const std::vector<std::string>& args) {
   if (simulated) {
     simulator::VirtualCameraConfig cameras;
     cameras.irisCamera = false;
-    cameras.faceScript = script.empty() ? kDefaultScript : script;
+    cameras.faceScript = script.empty() ? DefaultScript(person) : script;
+    cameras.replayDirectory = simulator.replayDirectory;
     std::string error;
     if (!simulator::InstallVirtualCameras(cameras, &error)) {
       std::fprintf(stderr, "ocuvant face-enroll: %s\n", error.c_str());

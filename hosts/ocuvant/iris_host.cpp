@@ -67,10 +67,11 @@ namespace {
 
 // The three virtual cameras, the iris camera showing person `seed` doing `script`.
 bool InstallPerson(SimulatedDevices& sim, uint64_t seed, const std::string& script,
-                   std::string* error) {
+                   const std::string& replayDirectory, std::string* error) {
   simulator::VirtualCameraConfig config;
   config.subjectSeed = seed;
   config.script = script;
+  config.replayDirectory = replayDirectory;
   return sim.Install(std::move(config), error);
 }
 
@@ -81,8 +82,8 @@ IrisHost::IrisHost(const IrisOptions& options, bool progress)
   if (options_.simulator || !CameraAttached(COcuvantCtrl::kDefaultIrisCameraId)) {
     sim_ = std::make_unique<SimulatedDevices>();
     std::string error;
-    if (!InstallPerson(*sim_, options_.seed, options_.script, &error)) {
-      std::fprintf(stderr, "ocuvant: simulator: %s\n", error.c_str());
+    if (!InstallPerson(*sim_, options_.seed, options_.script, options_.replayDirectory, &error)) {
+      setupError_ = "simulator: " + error;
     }
   }
   ctrl_ = COcuvantCtrl::Create();
@@ -111,7 +112,15 @@ bool IrisHost::SetSimulatedPerson(uint64_t seed, const std::string& script, std:
     *error = "not running on the simulator";
     return false;
   }
-  return InstallPerson(*sim_, seed, script, error);
+  return InstallPerson(*sim_, seed, script, "", error);
+}
+
+bool IrisHost::SetSimulatedReplay(const std::string& directory, std::string* error) {
+  if (!sim_) {
+    *error = "not running on the simulator";
+    return false;
+  }
+  return InstallPerson(*sim_, options_.seed, "", directory, error);
 }
 
 void IrisHost::SetMatchTimeout(int32_t seconds) {
@@ -135,6 +144,7 @@ bool IrisHost::WaitFor(bool (*done)(const IrisSink&), uint32_t limitMs, bool sho
 
 EnrollOutcome IrisHost::Enroll(control::SessionMode mode) {
   sink_->Reset();
+  lastStep_ = 0;
   mode_ = mode;
   EnrollOutcome out;
   out.result = ctrl_->InitIris();
@@ -246,7 +256,21 @@ void IrisHost::ShowProgress(bool enroll, bool final) {
       armed ? std::max<int32_t>(0, timeoutMs - static_cast<int32_t>(elapsed)) : 0;
   std::string line;
   char part[160];
-  if (enroll) {
+  if (final) {
+    // The session is over (the control is idle again): the step that ended and how.
+    if (enroll) {
+      const int32_t r = sink_->enroll.result;
+      std::snprintf(part, sizeof part, "step %d/2 %s", lastStep_ > 0 ? lastStep_ : 1,
+                    r == 1 ? "done | enrolled" : "ended | enrollment failed");
+      line = part;
+      if (r != 1) line += " (result " + std::to_string(r) + ")";
+    } else {
+      const int32_t r = sink_->match.result;
+      line = r > 0 ? "identification done | identified (result " + std::to_string(r) + ")"
+                   : "identification ended | nobody identified (result " + std::to_string(r) + ")";
+    }
+  } else if (enroll) {
+    if (armed) lastStep_ = c.m_enrollStep.load() + 1;
     std::snprintf(part, sizeof part, "step %d/2", c.m_enrollStep.load() + 1);
     line = part;
     for (int eye = 0; eye < 2; ++eye) {
@@ -266,14 +290,17 @@ void IrisHost::ShowProgress(bool enroll, bool final) {
       line += part;
     }
   } else {
+    lastStep_ = 0;
     std::snprintf(part, sizeof part, "identifying | left: %s | right: %s",
                   RejectionWords(c.m_workflow.progress[kind][0].lastRejection.load()),
                   RejectionWords(c.m_workflow.progress[kind][1].lastRejection.load()));
     line = part;
   }
-  std::snprintf(part, sizeof part, " | %s", armed ? "" : "waiting");
-  if (armed) std::snprintf(part, sizeof part, " | %d s left", (leftMs + 999) / 1000);
-  line += part;
+  if (!final) {
+    std::snprintf(part, sizeof part, " | %s", armed ? "" : "waiting");
+    if (armed) std::snprintf(part, sizeof part, " | %d s left", (leftMs + 999) / 1000);
+    line += part;
+  }
   const bool tty = isatty(STDERR_FILENO) != 0;
   if (line != lastProgress_ || final) {
     if (tty) {

@@ -44,8 +44,12 @@ class IrisHost {
 
   // True when the simulator stands in for the cameras and the illuminator.
   bool Simulated() const;
+  // Empty, or why the simulator could not be set up (a replay folder without frames).
+  const std::string& SetupError() const { return setupError_; }
   // Another simulated person in front of the camera (simulator only; between sessions).
   bool SetSimulatedPerson(uint64_t seed, const std::string& script, std::string* error);
+  // The simulated iris camera replaying the frames of `directory` instead.
+  bool SetSimulatedReplay(const std::string& directory, std::string* error);
   void SetMatchTimeout(int32_t seconds);
 
   // InitIris and the enrollment of `mode`; waits for its event. A negative value
@@ -68,6 +72,8 @@ class IrisHost {
   std::unique_ptr<IrisSink> sink_;
   control::SessionMode mode_ = control::ModeIdle;
   std::string lastProgress_;
+  std::string setupError_;
+  int32_t lastStep_ = 0;  // enrollment step of the last progress line shown while armed
 };
 
 // The rejection reason of an engine result code, in words.

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "hosts/ocuvant/json_line.h"
+#include "hosts/ocuvant/simulated_devices.h"
 
 namespace ocuvant::host {
 
@@ -10,10 +11,13 @@ const char* const kIrisOptionsUsage =
     "  --kind small|big|q5    template kind to enable (default big)\n"
     "  --timeout SECONDS      time allowed for each enrollment step, or for the match\n"
     "  --json                 print the outcome as one JSON line\n"
-    "  --simulator SEED|SCRIPT  use the simulated camera (the default when no iris\n"
+    "  --simulator [SEED|SCRIPT]  use the simulated camera (the default when no iris\n"
     "                         camera is attached); a number picks the simulated person,\n"
     "                         other text is what the person does, e.g.\n"
-    "                         \"gone:1000,present\" (may be given twice)\n";
+    "                         \"gone:1000,present\" (may be given twice)\n"
+    "  --simulator=subject=N  the simulated camera showing person N\n"
+    "  --simulator=replay=DIR the simulated camera replaying the frames of DIR (written\n"
+    "                         by `ocuvant record` or the control's realtime captures)\n";
 
 namespace {
 const char* const kOptionNames[] = {"small", "big", "q5"};
@@ -61,13 +65,22 @@ bool ParseIrisOption(const std::vector<std::string>& args, size_t* i, IrisOption
     }
     return true;
   }
-  if (a == "--simulator") {
-    if (!value(&v)) return false;
+  if (a.rfind("--simulator", 0) == 0) {
+    SimulatorOption flag;
+    if (!ParseSimulatorFlag(a, &flag, error)) {
+      if (error->empty()) *error = "unknown option " + a;
+      return false;
+    }
     options->simulator = true;
-    if (!v.empty() && v.find_first_not_of("0123456789") == std::string::npos && v.size() < 19) {
-      options->seed = std::strtoull(v.c_str(), nullptr, 10);
-    } else {
-      options->script = v;
+    if (a != "--simulator") {  // =subject=N or =replay=DIR
+      if (flag.replayDirectory.empty()) options->seed = flag.seed;
+      options->replayDirectory = flag.replayDirectory;
+      return true;
+    }
+    // A bare flag may be followed by the person's number or what the person does.
+    if (*i + 1 < args.size() && !args[*i + 1].empty() && args[*i + 1][0] != '-') {
+      v = args[++*i];
+      if (!ParseSeed(v, &options->seed)) options->script = v;
     }
     return true;
   }

@@ -12,9 +12,10 @@ struct IrisOptions {
   int kind = 1;             // TemplateKind: 0 small, 1 big (the configuration default), 2 q5
   int32_t timeoutSec = -1;  // step or match time-out; -1 keeps the control's default
   bool json = false;
-  bool simulator = false;  // use the virtual devices even when a camera is attached
-  uint64_t seed = 1;       // the simulated person
-  std::string script;      // what the simulated person does (empty: present throughout)
+  bool simulator = false;       // use the virtual devices even when a camera is attached
+  uint64_t seed = 1;            // the simulated person
+  std::string script;           // what the simulated person does (empty: present throughout)
+  std::string replayDirectory;  // not empty: the iris camera replays this folder
 };
 
 // Reads the option at args[*i] (advancing *i past its value). Returns false with

@@ -67,6 +67,10 @@ int RunMatch(const std::vector<std::string>& args) {
   }
 
   IrisHost host(options, true);
+  if (!host.SetupError().empty()) {
+    std::fprintf(stderr, "ocuvant match: %s\n", host.SetupError().c_str());
+    return 2;
+  }
   if (!options.json) {
     std::printf("Identifying against %d templates (kind %s) on the %s. Look into the camera.\n",
                 db.count(), kindName.c_str(), host.Simulated() ? "simulator" : "iris camera");

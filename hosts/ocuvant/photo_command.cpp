@@ -23,14 +23,16 @@ namespace ocuvant::host {
 namespace {
 
 const char* const kUsage =
-    "usage: ocuvant photo [--camera visible|infrared] [--simulator] FILE\n"
+    "usage: ocuvant photo [--camera visible|infrared] [--simulator [SEED] |\n"
+    "                     --simulator=subject=N | --simulator=replay=DIR] FILE\n"
     "Opens the photo camera, writes one picture to FILE as a 24-bit BMP (the frame as\n"
     "the camera delivers it) and closes the camera.\n"
     "  --camera visible|infrared  which camera (default visible)\n"
     "  --simulator            use the virtual camera (the default when no such camera\n"
-    "                         is attached)\n"
+    "                         is attached); the forms of `ocuvant enroll` are accepted\n"
+    "                         (the person and the replay concern the iris camera only)\n"
     "FILE is a local path of at most 259 bytes once made absolute, without '\\'.\n"
-    "Exit status: 0 written, 1 no photo, 2 usage.";
+    "Exit status: 0 written, 1 no photo, 2 usage or the simulator cannot be set up.";
 
 constexpr uint32_t kPhotoWaitMs = 5000;  // the first frame of a camera that just started
 constexpr uint32_t kCloseWaitMs = 3000;
@@ -169,6 +171,10 @@ int RunPhoto(const std::vector<std::string>& args) {
       if (v != "visible" && v != "infrared") return usage("--camera takes visible or infrared");
       cameraKind = v == "visible" ? 1 : 2;
     } else if (ParseSimulatorFlag(a, &simulator, &error)) {
+      // A bare flag may be followed by the person's number (FILE still to come).
+      if (a == "--simulator" && i + 2 < args.size() && ParseSeed(args[i + 1], &simulator.seed)) {
+        ++i;
+      }
     } else if (!error.empty()) {
       return usage(error);
     } else if (a.starts_with("-") && a != "-") {
@@ -194,9 +200,11 @@ int RunPhoto(const std::vector<std::string>& args) {
     sim = std::make_unique<SimulatedDevices>();
     simulator::VirtualCameraConfig config;
     config.irisCamera = false;
+    config.subjectSeed = simulator.seed;
+    config.replayDirectory = simulator.replayDirectory;
     if (!sim->Install(std::move(config), &error)) {
       std::fprintf(stderr, "ocuvant photo: simulator: %s\n", error.c_str());
-      return 1;
+      return 2;
     }
   }
   std::fprintf(stderr, "Portrait photo (%s camera%s)\n", cameraName, sim ? ", simulator" : "");

@@ -115,6 +115,17 @@ TEST(CamerasCommand, ListsTheVirtualCamerasOnlyWithTheSimulator) {
   }
 }
 
+TEST(CamerasCommand, FormatsListEachCamerasModes) {
+  const ChildResult sim = RunOcuvant({"cameras", "--formats", "--simulator"});
+  EXPECT_EQ(sim.exitCode, 0) << sim.err;
+  const std::vector<std::string> lines = Lines(sim.out);
+  ASSERT_GE(lines.size(), 6u) << sim.out;
+  const std::vector<std::string> tail(lines.end() - 6, lines.end());
+  EXPECT_EQ(tail,
+            (std::vector<std::string>{kVirtualNames[0], "  BGR3 1920x1080 *", kVirtualNames[1],
+                                      "  BGR3 1280x720 *", kVirtualNames[2], "  BGR3 640x480 *"}));
+}
+
 // ---------------------------------------------------------------------------------------
 // ocuvant photo
 

@@ -90,6 +90,13 @@ void FakeV4l2Camera::Reset(Mode mode) {
   width_ = 640;
   height_ = 480;
   pixelFormat_ = mode == Mode::MjpegOnly ? V4L2_PIX_FMT_MJPEG : V4L2_PIX_FMT_YUYV;
+  bytesPerLine_ = pixelFormat_ == V4L2_PIX_FMT_MJPEG ? 0 : width_ * 2;
+  std::vector<std::pair<uint32_t, uint32_t>> sizes = {{640, 480}};
+  if (mode != Mode::SmallOnly) sizes.emplace_back(1920, 1080);
+  formats_ = {{pixelFormat_, sizes, {{1, 30}}, 0}};
+  custom_.clear();
+  errorEveryOther_ = false;
+  interval_ = {0, 0};
   jpeg_.clear();
   streaming_ = false;
   bufferCount_ = 0;
@@ -110,6 +117,60 @@ void FakeV4l2Camera::Reset(Mode mode) {
 void FakeV4l2Camera::SetJpeg(std::vector<uint8_t> jpeg) {
   std::lock_guard<std::mutex> lock(mutex_);
   jpeg_ = std::move(jpeg);
+}
+
+void FakeV4l2Camera::SetFormats(std::vector<Format> formats) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  formats_ = std::move(formats);
+  pixelFormat_ = formats_.empty() ? 0 : formats_[0].pixelFormat;
+  if (!formats_.empty() && !formats_[0].sizes.empty()) {
+    width_ = formats_[0].sizes[0].first;
+    height_ = formats_[0].sizes[0].second;
+  }
+}
+
+void FakeV4l2Camera::SetFrame(std::vector<uint8_t> frame) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  custom_ = std::move(frame);
+}
+
+void FakeV4l2Camera::SetErrorEveryOtherFrame(bool on) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  errorEveryOther_ = on;
+}
+
+uint32_t FakeV4l2Camera::BytesPerLine() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return bytesPerLine_;
+}
+
+std::pair<uint32_t, uint32_t> FakeV4l2Camera::IntervalSet() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return interval_;
+}
+
+const FakeV4l2Camera::Format* FakeV4l2Camera::FindFormat(uint32_t pixelFormat) const {
+  for (const Format& f : formats_) {
+    if (f.pixelFormat == pixelFormat) return &f;
+  }
+  return nullptr;
+}
+
+// Bytes of one frame of the current format (the buffer size).
+uint32_t FakeV4l2Camera::ImageSize() const {
+  switch (pixelFormat_) {
+    case V4L2_PIX_FMT_NV12:
+    case V4L2_PIX_FMT_YUV420:
+      return bytesPerLine_ * height_ * 3 / 2;
+    case V4L2_PIX_FMT_GREY:
+    case V4L2_PIX_FMT_RGB24:
+    case V4L2_PIX_FMT_BGR24:
+    case V4L2_PIX_FMT_YUYV:
+    case V4L2_PIX_FMT_UYVY:
+      return bytesPerLine_ * height_;
+    default:
+      return width_ * height_ * 2;  // compressed
+  }
 }
 
 std::vector<FakeV4l2Camera::ControlWrite> FakeV4l2Camera::ControlWrites() {
@@ -146,14 +207,17 @@ gboolean FakeV4l2Camera::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client
   return camera->Handle(client) ? TRUE : FALSE;
 }
 
-uint32_t FakeV4l2Camera::WriteFrame(uint32_t index) {
-  const size_t size = static_cast<size_t>(width_) * height_ * 2;
-  if (pixelFormat_ == V4L2_PIX_FMT_MJPEG) {
-    const size_t used = jpeg_.size() < size ? jpeg_.size() : size;
+uint32_t FakeV4l2Camera::WriteFrame(uint32_t index, bool damaged) {
+  const size_t size = ImageSize();
+  const bool given = !custom_.empty() || pixelFormat_ == V4L2_PIX_FMT_MJPEG;
+  if (given || damaged) {
+    const std::vector<uint8_t>& bytes = !custom_.empty() ? custom_ : jpeg_;
+    const size_t used = damaged ? size : (bytes.size() < size ? bytes.size() : size);
+    const std::vector<uint8_t> zeros(damaged ? used : 0, 0);
     const int fd = ::open(node_.c_str(), O_WRONLY);
     if (fd < 0) return 0;
-    const ssize_t written =
-        ::pwrite(fd, jpeg_.data(), used, static_cast<off_t>(index * bufferStride_));
+    const ssize_t written = ::pwrite(fd, damaged ? zeros.data() : bytes.data(), used,
+                                     static_cast<off_t>(index * bufferStride_));
     ::close(fd);
     return written == static_cast<ssize_t>(used) ? static_cast<uint32_t>(used) : 0;
   }
@@ -204,23 +268,55 @@ bool FakeV4l2Camera::Handle(UMockdevIoctlClient* client) {
     case VIDIOC_ENUM_FMT: {
       v4l2_fmtdesc d;
       if (!Resolve(client, &d, &data)) return fail(EFAULT);
-      if (d.index != 0 || d.type != V4L2_BUF_TYPE_VIDEO_CAPTURE) return fail(EINVAL);
-      const bool mjpeg = mode_ == Mode::MjpegOnly;
-      d.pixelformat = mjpeg ? V4L2_PIX_FMT_MJPEG : V4L2_PIX_FMT_YUYV;
-      d.flags = mjpeg ? V4L2_FMT_FLAG_COMPRESSED : 0;
-      CopyText(d.description, sizeof d.description, mjpeg ? "Motion-JPEG" : "YUYV 4:2:2");
+      if (d.index >= formats_.size() || d.type != V4L2_BUF_TYPE_VIDEO_CAPTURE) return fail(EINVAL);
+      d.pixelformat = formats_[d.index].pixelFormat;
+      const bool compressed = d.pixelformat == V4L2_PIX_FMT_MJPEG ||
+                              d.pixelformat == V4L2_PIX_FMT_JPEG ||
+                              d.pixelformat == V4L2_PIX_FMT_H264;
+      d.flags = compressed ? V4L2_FMT_FLAG_COMPRESSED : 0;
+      CopyText(d.description, sizeof d.description, "fake format");
       Reply(data, d);
       return done();
     }
     case VIDIOC_ENUM_FRAMESIZES: {
       v4l2_frmsizeenum s;
       if (!Resolve(client, &s, &data)) return fail(EFAULT);
-      const uint32_t sizes = mode_ == Mode::SmallOnly ? 1 : 2;
-      if (s.pixel_format != pixelFormat_ || s.index >= sizes) return fail(EINVAL);
+      const Format* f = FindFormat(s.pixel_format);
+      if (f == nullptr || s.index >= f->sizes.size()) return fail(EINVAL);
       s.type = V4L2_FRMSIZE_TYPE_DISCRETE;
-      s.discrete.width = s.index == 0 ? 640 : 1920;
-      s.discrete.height = s.index == 0 ? 480 : 1080;
+      s.discrete.width = f->sizes[s.index].first;
+      s.discrete.height = f->sizes[s.index].second;
       Reply(data, s);
+      return done();
+    }
+    case VIDIOC_ENUM_FRAMEINTERVALS: {
+      v4l2_frmivalenum e;
+      if (!Resolve(client, &e, &data)) return fail(EFAULT);
+      const Format* f = FindFormat(e.pixel_format);
+      if (f == nullptr || e.index >= f->intervals.size()) return fail(EINVAL);
+      bool sized = false;
+      for (const auto& size : f->sizes) sized |= size.first == e.width && size.second == e.height;
+      if (!sized) return fail(EINVAL);
+      e.type = V4L2_FRMIVAL_TYPE_DISCRETE;
+      e.discrete.numerator = f->intervals[e.index].first;
+      e.discrete.denominator = f->intervals[e.index].second;
+      Reply(data, e);
+      return done();
+    }
+    case VIDIOC_G_PARM:
+    case VIDIOC_S_PARM: {
+      v4l2_streamparm p;
+      if (!Resolve(client, &p, &data)) return fail(EFAULT);
+      if (p.type != V4L2_BUF_TYPE_VIDEO_CAPTURE) return fail(EINVAL);
+      if (request == VIDIOC_S_PARM) {
+        interval_ = {p.parm.capture.timeperframe.numerator,
+                     p.parm.capture.timeperframe.denominator};
+      }
+      std::memset(&p.parm, 0, sizeof p.parm);
+      p.parm.capture.capability = V4L2_CAP_TIMEPERFRAME;
+      p.parm.capture.timeperframe.numerator = interval_.first != 0 ? interval_.first : 1;
+      p.parm.capture.timeperframe.denominator = interval_.first != 0 ? interval_.second : 30;
+      Reply(data, p);
       return done();
     }
     case VIDIOC_G_FMT:
@@ -229,20 +325,33 @@ bool FakeV4l2Camera::Handle(UMockdevIoctlClient* client) {
       if (!Resolve(client, &f, &data)) return fail(EFAULT);
       if (f.type != V4L2_BUF_TYPE_VIDEO_CAPTURE) return fail(EINVAL);
       if (request == VIDIOC_S_FMT) {
-        if (streaming_ || bufferCount_ != 0) return fail(EBUSY);
-        const bool big =
-            mode_ != Mode::SmallOnly && f.fmt.pix.width == 1920 && f.fmt.pix.height == 1080;
-        width_ = big ? 1920 : 640;
-        height_ = big ? 1080 : 480;
+        if (mode_ == Mode::Busy || streaming_ || bufferCount_ != 0) return fail(EBUSY);
+        const Format* format = FindFormat(f.fmt.pix.pixelformat);
+        if (format == nullptr && !formats_.empty()) format = &formats_[0];
+        if (format == nullptr || format->sizes.empty()) return fail(EINVAL);
+        std::pair<uint32_t, uint32_t> size = format->sizes[0];
+        for (const auto& s : format->sizes) {
+          if (s.first == f.fmt.pix.width && s.second == f.fmt.pix.height) size = s;
+        }
+        pixelFormat_ = format->pixelFormat;
+        width_ = size.first;
+        height_ = size.second;
+        uint32_t row = width_;  // GREY and the luma plane of NV12 and YU12
+        if (pixelFormat_ == V4L2_PIX_FMT_YUYV || pixelFormat_ == V4L2_PIX_FMT_UYVY) row *= 2;
+        if (pixelFormat_ == V4L2_PIX_FMT_RGB24 || pixelFormat_ == V4L2_PIX_FMT_BGR24) row *= 3;
+        const bool compressed = pixelFormat_ == V4L2_PIX_FMT_MJPEG ||
+                                pixelFormat_ == V4L2_PIX_FMT_JPEG ||
+                                pixelFormat_ == V4L2_PIX_FMT_H264;
+        bytesPerLine_ = compressed ? 0 : row + format->padding;
         formatsSet_.emplace_back(width_, height_);
       }
       std::memset(&f.fmt, 0, sizeof f.fmt);
       f.fmt.pix.width = width_;
       f.fmt.pix.height = height_;
-      f.fmt.pix.pixelformat = pixelFormat_;  // the only format this mode has
+      f.fmt.pix.pixelformat = pixelFormat_;
       f.fmt.pix.field = V4L2_FIELD_NONE;
-      f.fmt.pix.bytesperline = pixelFormat_ == V4L2_PIX_FMT_MJPEG ? 0 : width_ * 2;
-      f.fmt.pix.sizeimage = width_ * height_ * 2;
+      f.fmt.pix.bytesperline = bytesPerLine_;
+      f.fmt.pix.sizeimage = ImageSize();
       Reply(data, f);
       return done();
     }
@@ -250,10 +359,10 @@ bool FakeV4l2Camera::Handle(UMockdevIoctlClient* client) {
       v4l2_requestbuffers r;
       if (!Resolve(client, &r, &data)) return fail(EFAULT);
       if (r.memory != V4L2_MEMORY_MMAP) return fail(EINVAL);
-      if (streaming_) return fail(EBUSY);
+      if (streaming_ || (mode_ == Mode::Busy && r.count != 0)) return fail(EBUSY);
       bufferCount_ = r.count > 4 ? 4 : r.count;
       r.count = bufferCount_;
-      const size_t size = static_cast<size_t>(width_) * height_ * 2;
+      const size_t size = ImageSize();
       bufferStride_ = (size + kPage - 1) / kPage * kPage;
       queued_.assign(bufferCount_, false);
       if (bufferCount_ != 0 &&
@@ -269,7 +378,7 @@ bool FakeV4l2Camera::Handle(UMockdevIoctlClient* client) {
       if (!Resolve(client, &b, &data)) return fail(EFAULT);
       if (b.index >= bufferCount_ || b.memory != V4L2_MEMORY_MMAP) return fail(EINVAL);
       if (request == VIDIOC_QBUF) queued_[b.index] = true;
-      b.length = width_ * height_ * 2;
+      b.length = ImageSize();
       b.m.offset = static_cast<uint32_t>(b.index * bufferStride_);
       b.flags = queued_[b.index] ? V4L2_BUF_FLAG_QUEUED : 0;
       Reply(data, b);
@@ -293,16 +402,17 @@ bool FakeV4l2Camera::Handle(UMockdevIoctlClient* client) {
         return fail(EAGAIN);
       }
       lastFrameUs_ = now;
-      const uint32_t used = WriteFrame(index);
+      const bool damaged = errorEveryOther_ && sequence_ % 2 == 1;
+      const uint32_t used = WriteFrame(index, damaged);
       queued_[index] = false;
       std::memset(&b, 0, sizeof b);
       b.index = index;
       b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
       b.memory = V4L2_MEMORY_MMAP;
       b.bytesused = used;
-      b.length = width_ * height_ * 2;
+      b.length = ImageSize();
       b.m.offset = static_cast<uint32_t>(index * bufferStride_);
-      b.flags = V4L2_BUF_FLAG_DONE;
+      b.flags = V4L2_BUF_FLAG_DONE | (damaged ? V4L2_BUF_FLAG_ERROR : 0);
       b.sequence = sequence_++;
       b.timestamp.tv_sec = now / 1000000;
       b.timestamp.tv_usec = now % 1000000;
