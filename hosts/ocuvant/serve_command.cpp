@@ -13,9 +13,7 @@
 #include "hosts/ocuvant/iris_options.h"
 #include "hosts/ocuvant/json_line.h"
 #include "hosts/ocuvant/simulated_devices.h"
-#include "hosts/web/control_thread.h"
-#include "hosts/web/event_stream.h"
-#include "hosts/web/web_server.h"
+#include "hosts/web/serve_session.h"
 
 namespace ocuvant::host {
 namespace {
@@ -84,33 +82,30 @@ int RunServe(const std::vector<std::string>& args) {
     }
   }
   int status = 0;
+  std::chrono::steady_clock::time_point stopping;
+  int signo = 0;
   {
-    web::EventStream events;
-    web::ControlThread control(events, [](control::COcuvantCtrl& c) {
-      // Big templates, as `ocuvant enroll` makes them by default.
-      c.SetBurger(ConfigurationFor(1));
-    });
-    web::WebServer server(control, events, nullptr, nullptr, options);
+    web::ServeConfig config;
+    config.server = options;
+    config.galleryDirectory = gallery;
+    web::ServeSession session(config);
     std::string error;
-    if (!server.Start(&error)) {
+    if (!session.Start(&error)) {
       std::fprintf(stderr, "ocuvant serve: %s\n", error.c_str());
-      status = 1;
-    } else {
-      std::printf("LISTEN %d %s %s\n", server.Port(), server.Token().c_str(), server.Url().c_str());
-      std::fflush(stdout);
-      int signo = 0;
-      sigwait(&stopSignals, &signo);
-      const auto start = std::chrono::steady_clock::now();
-      server.Stop();
-      control.Stop();
-      std::fprintf(stderr, "ocuvant serve: stopped (%s) in %lld ms\n",
-                   signo == SIGINT ? "SIGINT" : "SIGTERM",
-                   static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                              std::chrono::steady_clock::now() - start)
-                                              .count()));
+      return 1;
     }
+    std::printf("LISTEN %d %s %s\n", session.Server().Port(), session.Server().Token().c_str(),
+                session.Server().Url().c_str());
+    std::fflush(stdout);
+    sigwait(&stopSignals, &signo);
+    stopping = std::chrono::steady_clock::now();
   }
-  (void)gallery;
+  sim.reset();
+  std::fprintf(stderr, "ocuvant serve: stopped (%s) in %lld ms\n",
+               signo == SIGINT ? "SIGINT" : "SIGTERM",
+               static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now() - stopping)
+                                          .count()));
   return status;
 }
 

@@ -26,8 +26,12 @@ class ControlThread::Sink final : public control::GenericEventSink {
 
 ControlThread::ControlThread(EventStream& events,
                              std::function<void(control::COcuvantCtrl&)> configure,
-                             EventObserver observer)
-    : events_(events), observer_(std::move(observer)), sink_(std::make_unique<Sink>(*this)) {
+                             EventObserver observer,
+                             std::function<void(control::COcuvantCtrl&)> idle)
+    : events_(events),
+      observer_(std::move(observer)),
+      idle_(std::move(idle)),
+      sink_(std::make_unique<Sink>(*this)) {
   thread_ = std::thread([this, configure = std::move(configure)] { Loop(configure); });
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return ready_; });
@@ -63,6 +67,7 @@ void ControlThread::Loop(std::function<void(control::COcuvantCtrl&)> configure) 
       tasks.swap(tasks_);
     }
     for (auto& t : tasks) t(ctrl.get());
+    if (idle_) idle_(*ctrl);
     // Messages of the control; a queued call waits at most this long.
     ctrl->ControlWindow().Pump(5);
   }

@@ -30,8 +30,10 @@ using EventObserver =
 class ControlThread {
  public:
   // `configure` runs on the host's thread right after the control is created.
+  // `idle` runs on the host's thread every turn of the loop (a few milliseconds).
   ControlThread(EventStream& events, std::function<void(control::COcuvantCtrl&)> configure,
-                EventObserver observer = nullptr);
+                EventObserver observer = nullptr,
+                std::function<void(control::COcuvantCtrl&)> idle = nullptr);
   ~ControlThread();  // stops the loop; the control is destroyed on its thread
   ControlThread(const ControlThread&) = delete;
   ControlThread& operator=(const ControlThread&) = delete;
@@ -52,6 +54,7 @@ class ControlThread {
 
   EventStream& events_;
   EventObserver observer_;
+  std::function<void(control::COcuvantCtrl&)> idle_;
   std::unique_ptr<Sink> sink_;
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -9,6 +9,7 @@
 #include "hosts/ocuvant/iris_host.h"
 #include "hosts/ocuvant/json_line.h"
 #include "hosts/web/access_token.h"
+#include "hosts/web/mjpeg_stream.h"
 #include "hosts/web/web_assets.h"
 
 namespace ocuvant::web {
@@ -102,11 +103,10 @@ uint64_t ParseId(const std::string& text) {
 }  // namespace
 
 WebServer::WebServer(ControlThread& control, EventStream& events, FrameHub* frames,
-                     Gallery* gallery, ServeOptions options)
+                     ServeOptions options)
     : control_(control),
       events_(events),
       frames_(frames),
-      gallery_(gallery),
       options_(options),
       server_(std::make_unique<httplib::Server>()) {
   guard_.originChecks = options.originChecks;
@@ -158,6 +158,7 @@ void WebServer::Stop() {
   if (!thread_.joinable()) return;
   stopping_ = true;
   events_.WakeAll();
+  if (frames_) frames_->WakeAll();
   server_->stop();
   thread_.join();
 }
@@ -259,6 +260,28 @@ void WebServer::Routes() {
           }
           return false;
         });
+  });
+
+  if (frames_ == nullptr) return;
+  // The live picture as multipart JPEG (what an <img> shows as a moving picture).
+  s.Get("/api/stream", [this](const httplib::Request& req, httplib::Response& res) {
+    const uint64_t generation = TakeOver(req.get_param_value("viewer"));
+    frames_->AddViewer();
+    res.set_content_provider(
+        "multipart/x-mixed-replace; boundary=ocuvantframe",
+        [this, generation, seq = uint64_t{0}](size_t, httplib::DataSink& sink) mutable {
+          while (!stopping_ && IsCurrent(generation)) {
+            std::shared_ptr<const std::string> jpeg = frames_->Next(&seq, kStreamWakeMs);
+            if (!jpeg) continue;
+            const std::string head =
+                Cat("--ocuvantframe\r\nContent-Type: image/jpeg\r\nContent-Length: ",
+                    std::to_string(jpeg->size()), "\r\n\r\n");
+            return sink.write(head.data(), head.size()) && sink.write(jpeg->data(), jpeg->size()) &&
+                   sink.write("\r\n", 2);
+          }
+          return false;
+        },
+        [this](bool) { frames_->RemoveViewer(); });
   });
 }
 

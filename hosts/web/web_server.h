@@ -22,7 +22,6 @@ class Server;
 namespace ocuvant::web {
 
 class FrameHub;
-class Gallery;
 
 struct ServeOptions {
   int port = 0;  // 0: any free port
@@ -31,9 +30,8 @@ struct ServeOptions {
 
 class WebServer {
  public:
-  // `frames` and `gallery` may be null (no live picture, no gallery).
-  WebServer(ControlThread& control, EventStream& events, FrameHub* frames, Gallery* gallery,
-            ServeOptions options);
+  // `frames` may be null (no live picture).
+  WebServer(ControlThread& control, EventStream& events, FrameHub* frames, ServeOptions options);
   ~WebServer();
   WebServer(const WebServer&) = delete;
   WebServer& operator=(const WebServer&) = delete;
@@ -47,6 +45,8 @@ class WebServer {
   const std::string& Token() const { return guard_.token; }
   std::string Url() const;  // the token URL
   uint64_t Refusals() const { return refusals_.load(); }
+  // For more routes, added before Start.
+  httplib::Server& Http() { return *server_; }
 
  private:
   void Routes();
@@ -57,7 +57,6 @@ class WebServer {
   ControlThread& control_;
   EventStream& events_;
   FrameHub* frames_;
-  Gallery* gallery_;
   ServeOptions options_;
   GuardConfig guard_;
   std::unique_ptr<httplib::Server> server_;

@@ -31,7 +31,7 @@ void WebFixture::SetUp() {
     c.SetBurger(host::ConfigurationFor(1));
     c.SetEnableVoice(0);
   });
-  server = std::make_unique<WebServer>(*control, events, nullptr, nullptr, ServeOptions{});
+  server = std::make_unique<WebServer>(*control, events, nullptr, ServeOptions{});
   ASSERT_TRUE(server->Start(&error)) << error;
   client = std::make_unique<httplib::Client>("127.0.0.1", server->Port());
   client->set_read_timeout(10, 0);
