@@ -88,6 +88,15 @@ int RunServe(const std::vector<std::string>& args) {
     web::ServeConfig config;
     config.server = options;
     config.galleryDirectory = gallery;
+    if (sim && simulator.replayDirectory.empty()) {
+      config.seed = simulator.seed;
+      config.simulatedPerson = [&sim](uint64_t seed, std::string* error) {
+        SimulatorOption person;
+        person.enabled = true;
+        person.seed = seed;
+        return sim->Install(person, error);
+      };
+    }
     web::ServeSession session(config);
     std::string error;
     if (!session.Start(&error)) {

@@ -54,6 +54,7 @@ ServeSession::ServeSession(ServeConfig config)
     : config_(std::move(config)),
       frames_(std::make_unique<FrameHub>()),
       gallery_(config_.galleryDirectory) {
+  seed_ = config_.seed;
   if (config_.photoDirectory.empty()) {
     std::error_code ec;
     config_.photoDirectory =
@@ -62,7 +63,14 @@ ServeSession::ServeSession(ServeConfig config)
   }
   const int kind = config_.kind;
   control_ = std::make_unique<ControlThread>(
-      events_, [kind](COcuvantCtrl& c) { c.SetBurger(host::ConfigurationFor(kind)); },
+      events_,
+      [kind](COcuvantCtrl& c) {
+        // The page shows the control's log lines: logging on.
+        std::string config = host::ConfigurationFor(kind);
+        const size_t log = config.find("\"log\":\"0\"");
+        if (log != std::string::npos) config.replace(log, 9, "\"log\":\"1\"");
+        c.SetBurger(config);
+      },
       [this](int32_t dispid, const char* name, const std::vector<Value>& args) {
         Observe(dispid, name, args);
       },
@@ -258,6 +266,30 @@ void ServeSession::Routes() {
                     Cat("{\"error\":\"", opened != 1 ? "InitPhotoCapture" : "PhotoCapture",
                         " answered ", std::to_string(opened != 1 ? opened : taken), "\"}"));
     }
+    Answer(res, 200, "{\"result\":1}");
+  });
+  s.Get("/api/simulator", [this](const httplib::Request&, httplib::Response& res) {
+    Answer(res, 200,
+           Cat("{\"simulated\":", config_.simulatedPerson ? "true" : "false",
+               ",\"seed\":", std::to_string(seed_.load()), "}"));
+  });
+  s.Post("/api/simulator", [this](const httplib::Request& req, httplib::Response& res) {
+    Json::Value body;
+    if (!config_.simulatedPerson) return Answer(res, 409, ErrorJson("not on the simulator"));
+    if (!ParseObject(req.body, &body) || !body["seed"].isIntegral() || body["seed"].asInt64() < 0) {
+      return Answer(res, 400, ErrorJson("expected {\"seed\": N}"));
+    }
+    std::string error;
+    bool busy = false, done = false;
+    const bool ran = control_->Run([&](COcuvantCtrl& c) {
+      // The cameras are replaced: only while none of them is open.
+      busy = c.m_irisOpen || c.m_photoOpen || c.m_faceOpen;
+      if (!busy) done = config_.simulatedPerson(body["seed"].asUInt64(), &error);
+    });
+    if (!ran) return Answer(res, 503, ErrorJson("the server is stopping"));
+    if (busy) return Answer(res, 409, ErrorJson("a camera is open; close it first"));
+    if (!done) return Answer(res, 500, ErrorJson(error));
+    seed_ = body["seed"].asUInt64();
     Answer(res, 200, "{\"result\":1}");
   });
   s.Get("/api/photo", [this](const httplib::Request&, httplib::Response& res) {

@@ -4,6 +4,8 @@
 // GET /api/gallery) and the portrait photo (POST /api/photo, GET /api/photo).
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,6 +25,10 @@ struct ServeConfig {
   std::string galleryDirectory = "gallery";
   std::string photoDirectory;  // where portrait photos go; empty: a folder under /tmp
   int kind = 1;                // template kind of the page's enrollments (big)
+  // On the simulator: puts simulated person `seed` in front of the iris camera
+  // (POST /api/simulator {"seed": N}, between sessions); null without the simulator.
+  std::function<bool(uint64_t seed, std::string* error)> simulatedPerson;
+  uint64_t seed = 1;
 };
 
 class ServeSession {
@@ -56,6 +62,7 @@ class ServeSession {
   bool enrolling_ = false;
   std::vector<host::DatabaseEntry> identifyEntries_;
   bool identifying_ = false;
+  std::atomic<uint64_t> seed_{1};  // the simulated person shown
   std::mutex photoMutex_;
   std::string photoPath_;  // the last photo the control announced
   std::unique_ptr<ControlThread> control_;
