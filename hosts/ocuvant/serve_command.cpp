@@ -20,7 +20,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: ocuvant serve [--port N] [--simulator [SEED] | --simulator=subject=N |\n"
-    "                      --simulator=replay=DIR] [--gallery DIR] [--no-origin-checks]\n"
+    "                      --simulator=replay=DIR] [--gallery DIR] [--pages DIR]\n"
+    "                      [--no-origin-checks]\n"
     "Serves the control to a page on this machine: binds 127.0.0.1 only (port N, default\n"
     "any free port) and prints one line\n"
     "  LISTEN PORT TOKEN http://127.0.0.1:PORT/?t=TOKEN\n"
@@ -28,7 +29,9 @@ constexpr const char* kUsage =
     "scripts send \"Authorization: Bearer TOKEN\"). The simulator stands in for the\n"
     "cameras when none is attached (or always, with --simulator). --gallery DIR keeps\n"
     "enrolled people as enrollment files (as `ocuvant enroll` writes them; default\n"
-    "./gallery). --no-origin-checks drops the Origin and fetch-metadata checks (for\n"
+    "./gallery). --pages DIR serves your own files as /pages/NAME (they can use the\n"
+    "script client /ocuvant.js). --no-origin-checks drops the Origin and fetch-metadata checks "
+    "(for\n"
     "diagnosis only; the token and Host checks stay).\n"
     "Stops on SIGINT or SIGTERM. Exit status: 0 stopped, 1 cannot serve, 2 usage.";
 
@@ -36,6 +39,7 @@ int RunServe(const std::vector<std::string>& args) {
   SimulatorOption simulator;
   web::ServeOptions options;
   std::string gallery = "gallery";
+  std::string pages;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string error;
     if (ParseSimulatorFlag(args[i], &simulator, &error)) {
@@ -55,6 +59,8 @@ int RunServe(const std::vector<std::string>& args) {
       options.port = port;
     } else if (args[i] == "--gallery" && i + 1 < args.size()) {
       gallery = args[++i];
+    } else if (args[i] == "--pages" && i + 1 < args.size()) {
+      pages = args[++i];
     } else if (args[i] == "--no-origin-checks") {
       options.originChecks = false;
     } else {
@@ -88,6 +94,7 @@ int RunServe(const std::vector<std::string>& args) {
     web::ServeConfig config;
     config.server = options;
     config.galleryDirectory = gallery;
+    config.pagesDirectory = pages;
     if (sim && simulator.replayDirectory.empty()) {
       config.seed = simulator.seed;
       config.simulatedPerson = [&sim](uint64_t seed, std::string* error) {

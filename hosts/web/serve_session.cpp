@@ -166,6 +166,8 @@ void ServeSession::Observe(int32_t, const char* name, const std::vector<Value>& 
 
 void ServeSession::Routes() {
   httplib::Server& s = server_->Http();
+  // Same origin as the control: such pages use /ocuvant.js and carry the cookie.
+  if (!config_.pagesDirectory.empty()) s.set_mount_point("/pages", config_.pagesDirectory);
   s.Get("/api/gallery", [this](const httplib::Request&, httplib::Response& res) {
     Answer(res, 200, gallery_.ListJson());
   });

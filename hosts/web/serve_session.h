@@ -25,6 +25,7 @@ struct ServeConfig {
   std::string galleryDirectory = "gallery";
   std::string photoDirectory;  // where portrait photos go; empty: a folder under /tmp
   int kind = 1;                // template kind of the page's enrollments (big)
+  std::string pagesDirectory;  // not empty: an integrator's own files, served as /pages/...
   // On the simulator: puts simulated person `seed` in front of the iris camera
   // (POST /api/simulator {"seed": N}, between sessions); null without the simulator.
   std::function<bool(uint64_t seed, std::string* error)> simulatedPerson;

@@ -39,7 +39,8 @@ let server;
 let browser;
 let attacker;
 try {
-  server = spawn(exe, ['serve', '--simulator', '--port', '0', '--gallery', gallery],
+  const pages = path.join(path.dirname(new URL(import.meta.url).pathname), 'pages');
+  server = spawn(exe, ['serve', '--simulator', '--port', '0', '--gallery', gallery, '--pages', pages],
     { stdio: ['ignore', 'pipe', 'pipe'] });
   let stderr = '';
   server.stderr.on('data', (d) => { stderr += d; });
@@ -166,6 +167,18 @@ try {
   const answer = await rebind.goto(`http://rebind.test:${listen.port}/?t=${listen.token}`);
   check(answer.status() === 421, `a wrong Host is refused (${answer.status()})`);
   await rebind.close();
+
+  // The README's integrator page, served with --pages, on the script client.
+  const demo = await context.newPage();
+  const demoErrors = [];
+  demo.on('console', (m) => { if (m.type() === 'error') demoErrors.push(m.text()); });
+  await demo.goto(`${origin}/pages/demo.html`);
+  await demo.waitForFunction(() => /timeout 4\n/.test(document.getElementById('out').textContent), null, { timeout: 10000 });
+  check(demoErrors.length === 0, `the README's example page runs on ocuvant.js${demoErrors.length ? ': ' + demoErrors.join(' | ') : ''}`);
+  await demo.close();
+  await page.reload();
+  await page.waitForFunction(() => document.getElementById('connection').textContent === 'connected');
+  await invoke('CloseIris');
 
   // A second tab takes over the streams; the first one says so.
   const second = await context.newPage();
