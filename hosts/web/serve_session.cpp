@@ -117,7 +117,9 @@ void ServeSession::Observe(int32_t, const char* name, const std::vector<Value>& 
     return;
   }
   const int kind = config_.kind;
-  if (enrolling_ && event.starts_with("Enroll") && !event.ends_with("StrEvent")) {
+  // Only the names are looked at before the flags: LogInfo comes on any thread, the
+  // enrollment and match events on the host's thread, which owns the flags.
+  if (event.starts_with("Enroll") && !event.ends_with("StrEvent") && enrolling_) {
     enrolling_ = false;
     std::array<std::array<uint8_t, 1024>, 2> areas{};
     const int32_t* eye[2] = {nullptr, nullptr};
@@ -149,7 +151,7 @@ void ServeSession::Observe(int32_t, const char* name, const std::vector<Value>& 
                                          ",\"file\":", JsonString(file), "}"));
     return;
   }
-  if (identifying_ && event == "MatchIrisEvent") {
+  if (event == "MatchIrisEvent" && identifying_) {
     identifying_ = false;
     const int32_t index = IntArg(args, size_t(kind));
     const int32_t result = IntArg(args, 3);
@@ -186,6 +188,10 @@ void ServeSession::Routes() {
     int32_t result = 0;
     std::string step;
     const bool ran = control_->Run([&](COcuvantCtrl& c) {
+      // The string events carry only the first step's templates: not enough for a file.
+      step = "StringMode";
+      result = c.GetStringMode() == 0 ? 1 : -1;
+      if (result != 1) return;
       step = "InitIris";
       result = c.InitIris();
       if (result != 1) return;
