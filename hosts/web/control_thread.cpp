@@ -11,13 +11,14 @@ class ControlThread::Sink final : public control::GenericEventSink {
   explicit Sink(ControlThread& owner) : owner_(owner) {}
   void OnEvent(int32_t dispid, const char* name, const std::vector<control::Value>& args) override {
     if (owner_.observer_) owner_.observer_(dispid, name, args);
-    owner_.events_.Publish(EventJson(dispid, name, args));
-    // Fired on the host's thread once the match has ended: its databases are free.
+    // Fired on the host's thread once the match has ended: its databases are free
+    // (before the event is out, so a client that saw it sees them released).
     if (std::strcmp(name, "MatchIrisEvent") == 0) {
       owner_.runningDb_.clear();
       std::lock_guard<std::mutex> lock(owner_.mutex_);
       owner_.keptCount_ = owner_.refusedDb_.size();
     }
+    owner_.events_.Publish(EventJson(dispid, name, args));
   }
 
  private:
