@@ -5,6 +5,7 @@
 
 #include "capture/capture_hooks.h"
 #include "capture/capture_results.h"
+#include "capture/frame_tap.h"
 
 namespace ocuvant::capture {
 
@@ -47,6 +48,7 @@ int32_t CSampleGrabberCB::BufferCB(double /*sampleTime*/, uint8_t* buffer, long 
   TakeRequestedSnapshot(buffer, length);
   if (route == IrisFrames || route == FaceFrames) NotifyFrame(buffer, length, route);
   if (locked) m_frameLock.Leave();
+  NotifyFrameTap(buffer, length, FrameWidth(), FrameHeight(), route);
   return kCaptureOk;
 }
 
