@@ -1,0 +1,46 @@
+// Sound on Windows: PlaySound plays the in-memory WAVE image asynchronously; a new sound
+// stops the one playing, and a missing device stays silent.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "platform/sound.h"
+
+namespace ocuvant::platform {
+
+namespace {
+
+class NullSoundSink final : public SoundSink {
+ public:
+  void PlayAsync(const uint8_t*, size_t) override {}
+  void Stop() override {}
+};
+
+class PlaySoundSink final : public SoundSink {
+ public:
+  ~PlaySoundSink() override { Stop(); }
+  void PlayAsync(const uint8_t* wav, size_t size) override {
+    if (wav == nullptr || size < 12) return;
+    PlaySoundA(reinterpret_cast<LPCSTR>(wav), nullptr,
+               SND_MEMORY | SND_ASYNC | SND_NODEFAULT | SND_NOWAIT);
+  }
+  void Stop() override { PlaySoundA(nullptr, nullptr, 0); }
+};
+
+}  // namespace
+
+std::unique_ptr<SoundSink> CreateDefaultSoundSink() {
+  if (waveOutGetNumDevs() == 0) return CreateNullSoundSink();
+  return std::make_unique<PlaySoundSink>();
+}
+
+// Windows has one player; the "null" device is the silent sink, any other name the player.
+std::unique_ptr<SoundSink> CreateAlsaSoundSink(const std::string& device) {
+  if (device == "null") return CreateNullSoundSink();
+  return CreateDefaultSoundSink();
+}
+
+std::unique_ptr<SoundSink> CreateNullSoundSink() {
+  return std::make_unique<NullSoundSink>();
+}
+
+}  // namespace ocuvant::platform
