@@ -1,6 +1,8 @@
 // Files through the Win32 API; names are UTF-8 and used as they stand (backslashes,
 // drive letters), as on the machine the control runs on.
 #include <windows.h>
+// windows.h names CreateDirectoryW this way; the platform function keeps its own name.
+#undef CreateDirectory
 
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -50,8 +52,8 @@ bool ReadWholeFile(const std::string& name, std::string* out) {
   if (out == nullptr) return false;
   const std::optional<std::string> path = MapPath(name);
   if (!path) return false;
-  const HANDLE file = CreateFileW(Utf8ToWide(*path).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = CreateFileW(Utf8ToWide(*path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   std::string data;
   char buffer[65536];

@@ -1,6 +1,7 @@
 // Sound on Windows: PlaySound plays the in-memory WAVE image asynchronously; a new sound
 // stops the one playing, and a missing device stays silent.
 #include <windows.h>
+// after windows.h, which it needs
 #include <mmsystem.h>
 
 #include "platform/sound.h"
