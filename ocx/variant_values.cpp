@@ -70,6 +70,10 @@ bool CopyScriptArray(IDispatch* array, std::vector<int32_t>* copy) {
 
 HRESULT ToDatabase(const VARIANT& in, Value* out, std::vector<int32_t>* copy) {
   const VARTYPE vt = V_VT(&in);
+  // A script variable passed by reference (VBScript): the variant it refers to.
+  if (vt == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&in) != nullptr) {
+    return ToDatabase(*V_VARIANTREF(&in), out, copy);
+  }
   if (vt == (VT_BYREF | VT_I4)) {
     *out = static_cast<const int32_t*>(reinterpret_cast<const int32_t*>(V_I4REF(&in)));
     return S_OK;
