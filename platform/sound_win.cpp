@@ -1,10 +1,12 @@
-// Sound on Windows: PlaySound plays the in-memory WAVE image asynchronously; a new sound
-// stops the one playing, and a missing device stays silent.
+// Sound on Windows: PlaySound asynchronously, from the module's WAVE resource holding the
+// image (SND_RESOURCE | SND_NODEFAULT | SND_ASYNC | SND_NOWAIT, 0x42007), or from memory
+// when no resource holds it; a new sound stops the one playing, no device stays silent.
 #include <windows.h>
 // after windows.h, which it needs
 #include <mmsystem.h>
 
 #include "platform/sound.h"
+#include "platform/wave_resource_win.h"
 
 namespace ocuvant::platform {
 
@@ -16,11 +18,24 @@ class NullSoundSink final : public SoundSink {
   void Stop() override {}
 };
 
+HMODULE Module() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&Module), &module);
+  return module;
+}
+
 class PlaySoundSink final : public SoundSink {
  public:
   ~PlaySoundSink() override { Stop(); }
   void PlayAsync(const uint8_t* wav, size_t size) override {
     if (wav == nullptr || size < 12) return;
+    if (const uint16_t id = FindWaveResource(wav, size); id != 0) {
+      PlaySoundA(MAKEINTRESOURCEA(id), Module(),
+                 SND_RESOURCE | SND_NODEFAULT | SND_ASYNC | SND_NOWAIT);
+      return;
+    }
     PlaySoundA(reinterpret_cast<LPCSTR>(wav), nullptr,
                SND_MEMORY | SND_ASYNC | SND_NODEFAULT | SND_NOWAIT);
   }

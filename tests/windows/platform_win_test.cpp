@@ -16,6 +16,7 @@
 #include "platform/library.h"
 #include "platform/paths.h"
 #include "platform/thread.h"
+#include "platform/wave_resource_win.h"
 #include "platform/window.h"
 
 namespace {
@@ -139,9 +140,25 @@ void FileChecks() {
   Check(!none.Load(dir + "NoSuchLibrary.dll") && !none.IsLoaded(), "a missing library fails");
 }
 
+// The prompt's bytes find their resource number; other bytes find none.
+void WaveResourceChecks() {
+  std::string wav;
+  std::string unix = OCUVANT_PROMPT_201;
+  std::string name = "Z:";
+  for (char c : unix) name += c == '/' ? '\\' : c;
+  Check(ReadWholeFile(name, &wav) && wav.size() > 44, "read prompt 201");
+  const std::vector<uint8_t> image(wav.begin(), wav.end());
+  Check(FindWaveResource(image.data(), image.size()) == 201, "its WAVE resource is 201");
+  Check(FindWaveResource(image.data(), image.size()) == 201, "remembered");
+  std::vector<uint8_t> other = image;
+  if (other.size() > 44) other[44] ^= 1;
+  Check(FindWaveResource(other.data(), other.size()) == 0, "different bytes: no resource");
+}
+
 }  // namespace
 
 int main() {
+  WaveResourceChecks();
   WindowChecks();
   SyncChecks();
   FileChecks();
