@@ -3,7 +3,7 @@
 // call on an in-process COcuvantCtrl), the DISP_E_* refusals and coercions, the type
 // library against the dispatch table, IObjectSafety and IProvideClassInfo2, and (with
 // the simulator) a both-eye enrollment and a match with two sinks receiving the events
-// on this thread.  Usage: com_client_test dispatch|workflow
+// on this thread.  Usage: com_client_test dispatch|workflow|typelib MODULE
 #include "control/dispatch_table.h"
 #include "control/invoke.h"
 #include "control/ocuvant_ctrl.h"
@@ -542,9 +542,41 @@ void WorkflowChecks(IDispatch* d) {
 
 }  // namespace
 
+// The type library inside a module file (either width: a 64-bit process reads the
+// 32-bit module's library too) against the dispatch table.
+void TypeLibraryFileChecks(const char* path) {
+  ITypeLib* lib = nullptr;
+  const std::wstring file = Wide(path);
+  Check(LoadTypeLibEx(file.c_str(), REGKIND_NONE, &lib) == S_OK && lib != nullptr,
+        std::string("LoadTypeLibEx ") + path);
+  if (lib == nullptr) return;
+  for (const auto& [guid, events] :
+       {std::pair{DIID__DOcuvant, false}, {DIID__DOcuvantEvents, true}}) {
+    ITypeInfo* info = nullptr;
+    Check(lib->GetTypeInfoOfGuid(guid, &info) == S_OK, "the library holds the interface");
+    if (info != nullptr) {
+      CheckTypeInfoAgainstTable(info, events);
+      info->Release();
+    }
+  }
+  TLIBATTR* attr = nullptr;
+  lib->GetLibAttr(&attr);
+  Check(attr != nullptr && IsEqualGUID(attr->guid, LIBID_OCUVANTLib) && attr->wMajorVerNum == 1 &&
+            attr->wMinorVerNum == 0 && attr->lcid == 0x409,
+        "OCUVANTLib 1.0, locale 0x409");
+  if (attr != nullptr) lib->ReleaseTLibAttr(attr);
+  lib->Release();
+}
+
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "dispatch";
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (mode == "typelib" && argc > 2) {
+    TypeLibraryFileChecks(argv[2]);
+    CoUninitialize();
+    std::printf("typelib: %d checks, %d failed\n", g_checks, g_failures);
+    return g_failures == 0 ? 0 : 1;
+  }
   CLSID clsid{};
   Check(CLSIDFromProgID(L"OCUVANT.OcuvantCtrl.1", &clsid) == S_OK &&
             IsEqualCLSID(clsid, CLSID_Ocuvant),
