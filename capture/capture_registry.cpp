@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <mutex>
 
-#include "capture/v4l2_backend.h"
-
 namespace ocuvant::capture {
 namespace {
 
@@ -19,11 +17,6 @@ Registry& TheRegistry() {
 }
 
 }  // namespace
-
-std::shared_ptr<CaptureBackend> RealCameraBackend() {
-  static const std::shared_ptr<CaptureBackend> backend = std::make_shared<V4l2Backend>();
-  return backend;
-}
 
 void RegisterCaptureBackend(std::shared_ptr<CaptureBackend> backend) {
   if (!backend) return;

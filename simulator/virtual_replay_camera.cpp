@@ -1,11 +1,10 @@
 #include "simulator/virtual_replay_camera.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace ocuvant::simulator {
 namespace {
@@ -15,15 +14,10 @@ constexpr int kHeight = 1080;
 
 // Reads exactly `size` bytes; false on a short or failed read.
 bool ReadExactly(const std::string& path, uint8_t* out, size_t size) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::read(fd, out + done, size - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  const size_t done = std::fread(out, 1, size, file);
+  std::fclose(file);
   return done == size;
 }
 
