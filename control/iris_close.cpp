@@ -37,6 +37,7 @@ void COcuvantCtrl::CloseIrisVideo(NextAction next) {
   m_sessionMode = ModeIdle;
   if (m_irisHidCtl) {
     device::SendIlluminatorCommand(device::CmdSessionStop);
+    LogIfEnabled("关闭补光灯", "");
     device::SendIlluminatorCommand(device::CmdIlluminatorOff);
   }
   char line[64];

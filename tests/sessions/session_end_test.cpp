@@ -1,0 +1,28 @@
+// The end of a camera session as a host sees it: what the close logs and sends, the
+// files it leaves behind, the names it reports and the lock that serialises closes.
+#include <atomic>
+#include <thread>
+
+#include "capture/capture_video.h"
+#include "device/illuminator_command.h"
+#include "session_fixture.h"
+
+namespace ocuvant::sessions_test {
+namespace {
+
+// The fill light's off command is announced by its own log line (empty tag), after
+// the session stop and before the close's own line.
+TEST_F(SessionTest, IlluminatorOffIsLoggedBeforeItIsSent) {
+  ASSERT_EQ(control_->InitIris(), 1);
+  ASSERT_EQ(control_->StopIris(), 1);
+  ASSERT_TRUE(WaitForClose(control::kClosedIrisCamera));
+  EXPECT_EQ(events_.CountLogs("|关闭补光灯"), 1);
+  const int off = events_.IndexOf("LogInfo", "|关闭补光灯");
+  const int closing = events_.IndexOf("LogInfo", "video|关闭虹膜视频...,next:0");
+  ASSERT_GE(off, 0);
+  EXPECT_LT(off, closing);
+  EXPECT_EQ(Codes(), (std::vector<uint8_t>{device::CmdSessionStop, device::CmdIlluminatorOff}));
+}
+
+}  // namespace
+}  // namespace ocuvant::sessions_test
