@@ -170,7 +170,7 @@ int32_t COcuvantCtrl::CloseIris() {
   if (m_framesIgnored) return -2;
   if (m_photoOpen) return -1;
   if (m_faceOpen) return -2;
-  platform::Lock lock(CloseLock());
+  platform::Lock lock(g_closeLock);
   return StartCloseIrisVideo(NextNone);  // -3 when the close could not start
 }
 

@@ -14,10 +14,7 @@ namespace ocuvant::control {
 
 std::atomic<COcuvantCtrl*> g_control{nullptr};
 
-platform::CriticalSection& CloseLock() {
-  static platform::CriticalSection lock;
-  return lock;
-}
+platform::CriticalSection& g_closeLock = *new platform::CriticalSection();
 
 std::unique_ptr<COcuvantCtrl> COcuvantCtrl::Create() {
   return std::unique_ptr<COcuvantCtrl>(new COcuvantCtrl());
@@ -40,7 +37,6 @@ COcuvantCtrl::COcuvantCtrl() {
   m_moduleDir = platform::ModuleDirectory();
   m_enrollSnapshotPath = m_moduleDir + "\\CaptureForIrisEnroll.bmp";
   m_matchSnapshotPath = m_moduleDir + "\\CaptureForIrisMatch.bmp";
-  CloseLock();  // the lock exists before any session can close a camera
   Burger = session::kDefaultBurger;
   m_cameraParams[0] = session::kDefaultIrisCameraParams;
   m_mainCapture = new capture::CCaptureVideo();

@@ -38,11 +38,13 @@ namespace ocuvant::control {
 class COcuvantCtrl;
 
 // The most recently constructed control (how worker threads, the frame callback and
-// the log helpers reach it). Not cleared when that control is destroyed.
+// the log helpers reach it). Cleared when that control is destroyed (an older control
+// going away leaves a newer one in place).
 extern std::atomic<COcuvantCtrl*> g_control;
 
-// Serialises CloseIris and ClosePhotoCapture.
-platform::CriticalSection& CloseLock();
+// Serialises CloseIris and ClosePhotoCapture. Never destroyed: a close thread still at
+// work when the process exits may hold it.
+extern platform::CriticalSection& g_closeLock;
 
 class COcuvantCtrl {
  public:

@@ -24,5 +24,26 @@ TEST_F(SessionTest, IlluminatorOffIsLoggedBeforeItIsSent) {
   EXPECT_EQ(Codes(), (std::vector<uint8_t>{device::CmdSessionStop, device::CmdIlluminatorOff}));
 }
 
+// CloseIris and ClosePhotoCapture take g_closeLock: while another thread holds it,
+// neither starts its close.
+TEST_F(SessionTest, ClosesWaitForTheCloseLock) {
+  for (const bool photo : {false, true}) {
+    ASSERT_EQ(photo ? control_->InitPhotoCapture(1) : control_->InitIris(), 1);
+    std::atomic<bool> released{false};
+    std::atomic<bool> held{false};
+    std::thread holder([&] {
+      platform::Lock lock(control::g_closeLock);
+      held = true;
+      platform::Sleep(300);
+      released = true;
+    });
+    while (!held) platform::Sleep(1);
+    EXPECT_EQ(photo ? control_->ClosePhotoCapture() : control_->CloseIris(), 1);
+    EXPECT_TRUE(released) << (photo ? "photo" : "iris") << " close ran under another's lock";
+    holder.join();
+    ASSERT_TRUE(WaitForClose(photo ? control::kClosedPhotoCamera : control::kClosedIrisCamera));
+  }
+}
+
 }  // namespace
 }  // namespace ocuvant::sessions_test
