@@ -141,9 +141,10 @@ int32_t COcuvantCtrl::MatchIris(const int32_t* IrisDatabaseSmall, int32_t IrisDa
     }
   }
   // The Q5 database is also left on disk for the field engineers (outside the frame
-  // lock: a failed write may show a message box); a null database or a count below
-  // one writes nothing rather than reading where there is no data.
-  if (m_withQ5 && IrisDatabaseQ5 != nullptr && IrisDatabaseQ5_Count > 0) {
+  // lock: a failed write may show a message box). A count of 0 writes an empty file,
+  // so that no earlier call's database stays there as if it were this one; only a
+  // negative count writes nothing (a null database with templates was refused above).
+  if (m_withQ5 && IrisDatabaseQ5_Count >= 0) {
     support::WriteRawFile(IrisDatabaseQ5, size_t(IrisDatabaseQ5_Count) * kQ5TemplateBytes,
                           "d:\\q5_match.iris");
   }
