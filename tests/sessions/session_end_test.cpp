@@ -5,6 +5,7 @@
 
 #include "capture/capture_video.h"
 #include "device/illuminator_command.h"
+#include "session/workflow_feedback.h"
 #include "session_fixture.h"
 
 namespace ocuvant::sessions_test {
@@ -43,6 +44,32 @@ TEST_F(SessionTest, ClosesWaitForTheCloseLock) {
     holder.join();
     ASSERT_TRUE(WaitForClose(photo ? control::kClosedPhotoCamera : control::kClosedIrisCamera));
   }
+}
+
+// A background photo asked for while the background camera is paused, closed or not
+// there is not taken, now or in a later session; a request still pending when the
+// camera pauses, closes or opens again is dropped.
+TEST_F(SessionTest, BackgroundPhotoOnlyWhileTheCameraRuns) {
+  const std::string path = control_->m_enrollSnapshotPath;
+  std::filesystem::remove(path);
+  session::RequestBackgroundSnapshot(*control_, 0, path);  // no background camera
+  ASSERT_EQ(control_->InitBkPhotoCapture(2), 1);
+  EXPECT_EQ(control_->StopBkPhotoCapture(), 0);
+  session::RequestBackgroundSnapshot(*control_, 0, path);  // paused
+  control_->m_bkCapture->RequestSnapshot(0, path);         // pending on a paused camera
+  EXPECT_EQ(control_->CloseBkPhotoCapture(), 1);
+  ASSERT_TRUE(PumpUntil([&] { return !control_->m_bkRunning.load(); }, 3000));
+  ASSERT_EQ(control_->InitBkPhotoCapture(2), 1);  // a later session on the same camera
+  PumpFor(600);
+  EXPECT_TRUE(events_.Named("PhotoCaptureEvent").empty());
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  // While it runs the photo is taken and reported under the name it was written to.
+  session::RequestBackgroundSnapshot(*control_, 0, path);
+  ASSERT_TRUE(PumpUntil([&] { return !events_.Named("PhotoCaptureEvent").empty(); }, 3000));
+  EXPECT_EQ(events_.Named("PhotoCaptureEvent")[0].text, path);
+  EXPECT_TRUE(std::filesystem::exists(path));
+  std::filesystem::remove(path);
 }
 
 }  // namespace
