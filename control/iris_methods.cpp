@@ -123,19 +123,21 @@ int32_t COcuvantCtrl::StartEnrollment(SessionMode mode, bool nextStep) {
   if (ParseSettings() != 1) return -200;
   char small[10], big[10], q5[10];
   char line[160];
-  std::snprintf(line, sizeof line, "------------------->开始%d(%s%s%s)注册...", m_enrollStep.load(),
-                KindLabel(small, m_withSmall, "SMALL"), KindLabel(big, m_withBig, "BIG"),
-                KindLabel(q5, m_withQ5, "Q5"));
+  // An enrollment the host starts always begins at step 0; only the result handler of
+  // step 0 starts step 1 (a step left over from a failed enrollment is not resumed).
+  std::snprintf(line, sizeof line, "------------------->开始%d(%s%s%s)注册...",
+                nextStep ? m_enrollStep.load() : 0, KindLabel(small, m_withSmall, "SMALL"),
+                KindLabel(big, m_withBig, "BIG"), KindLabel(q5, m_withQ5, "Q5"));
   LogIfEnabled(line, "enroll");
   // The session's buffers are reset between frames: a frame still in progress (the
   // end of the previous session, or one a close interrupted) may be using them.
   // Step 1 is started while the camera thread waits for this handler: no frame runs.
   if (!nextStep && !EnterBetweenFrames()) return -100;
   const FrameLockHold hold(m_mainCapture->FrameLock(), !nextStep);
-  if (m_enrollStep == 0 && m_sessionMode != ModeIdle) return -100;
+  if (!nextStep && m_sessionMode != ModeIdle) return -100;
   if (!m_withSmall && !m_withBig && !m_withQ5) return -101;
   device::SendIlluminatorCommand(device::CmdSessionStart);
-  if (m_enrollStep != 0) {
+  if (nextStep) {
     LogIfEnabled("清除第0步缓存", "enroll");
     session::ResetStep(*this);
   } else {

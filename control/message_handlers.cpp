@@ -36,10 +36,13 @@ intptr_t COcuvantCtrl::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t) {
 void COcuvantCtrl::OnEnrollDone(SessionMode mode, int32_t result) {
   if (result == 1 && m_enrollStep == 0) {
     m_enrollStep = 1;  // step 1 starts on the open camera
-    StartEnrollment(mode, true);
-    return;
+    const int32_t started = StartEnrollment(mode, true);
+    if (started == 1) return;
+    // Step 1 could not start (the configuration changed during step 0): the
+    // enrollment ends here with that code, and its camera and light go off.
+    result = started;
   }
-  if (result == 1) m_enrollStep = 0;
+  m_enrollStep = 0;  // the enrollment is over, whatever its result
   StartCloseIrisVideo(NextNone);
   device::SendIlluminatorCommand(result == 1 ? device::CmdResultOk : device::CmdResultFail);
   DeliverEnrollResult(mode, result);
