@@ -46,6 +46,16 @@ char* KindLabel(char (&field)[10], bool enabled, const char* name) {
 }  // namespace
 
 int32_t COcuvantCtrl::InitIris() {
+  // A camera that is being closed is not open: it opens again once the close is done
+  // (WM_CAMERA_NEXT with NextIris after the close's own message).
+  if (IrisClosing()) {
+    if (ParseSettings() != 1) return -200;
+    const std::lock_guard<std::mutex> lock(m_irisCloseMutex);
+    if (m_irisClosing > 0) {
+      m_irisReopen = true;
+      return 1;
+    }
+  }
   if (m_irisOpen) return 1;
   if (ParseSettings() != 1) return -200;
   if (m_photoOpen) {

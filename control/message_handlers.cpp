@@ -87,6 +87,7 @@ void COcuvantCtrl::OnCameraNext(int32_t next) {
     }
     case NextIris: {
       LogIfEnabled("proc_open_iris开始下一步的虹膜启动", "iris");
+      if (m_irisOpen) break;  // opened meanwhile: a second open would reset its engines
       const int32_t r = OpenIrisVideo();
       if (r != 1) {
         std::snprintf(line, sizeof line, "启动虹膜失败:%d", r);

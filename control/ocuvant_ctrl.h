@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -188,6 +189,11 @@ class COcuvantCtrl {
   capture::CCaptureVideo* m_bkCapture = nullptr;
   platform::ManualResetEvent m_irisReadyEvent{false};
   std::atomic<bool> m_irisOpen{false};
+  // Iris closes still at work, and whether the host asked for the iris camera during
+  // one (it opens once the last of them is done); both under m_irisCloseMutex.
+  int32_t m_irisClosing = 0;
+  bool m_irisReopen = false;
+  std::mutex m_irisCloseMutex;
   std::atomic<bool> m_bkRunning{false};
   std::atomic<bool> m_photoOpen{false};
   std::atomic<bool> m_faceOpen{false};
@@ -251,6 +257,12 @@ class COcuvantCtrl {
   // Runs CloseIrisVideo(next) on a thread of its own and waits for it at most 1000 ms.
   int32_t StartCloseIrisVideo(NextAction next);
   void CloseIrisVideo(NextAction next);
+  // Counts an iris close that is about to run (its camera is not ready from now on).
+  void IrisCloseBegins();
+  bool IrisClosing() {
+    const std::lock_guard<std::mutex> lock(m_irisCloseMutex);
+    return m_irisClosing > 0;
+  }
   // Session threads of EnrollBothIris/EnrollLeftIris/EnrollRightIris and MatchIris.
   void EnrollThread(SessionMode mode);
   void MatchThread();

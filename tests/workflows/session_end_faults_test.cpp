@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "device/illuminator_command.h"
 #include "tests/workflows/workflow_fixture.h"
@@ -102,6 +103,73 @@ TEST_F(SessionEnd, StepOneThatCannotStartEndsTheEnrollment) {
   EXPECT_EQ(CountOf(HidCodes(), CmdResultFail), 1u);
   ctrl_->ControlWindow().Pump(300);
   EXPECT_EQ(events_.Count("EnrollLeftIrisEvent"), 1u);
+}
+
+// Records like RecordingEvents and runs a host's handler inside the result events.
+class HandlerEvents final : public control::EventSink {
+ public:
+  explicit HandlerEvents(RecordingEvents& record) : record_(record) {}
+  void EnrollBothIrisEvent(const int32_t* a, const int32_t* b, const int32_t* c, const int32_t* d,
+                           const int32_t* e, const int32_t* f, int32_t r) override {
+    record_.EnrollBothIrisEvent(a, b, c, d, e, f, r);
+    if (onResult) onResult(r);
+  }
+  void MatchIrisEvent(int32_t s, int32_t b, int32_t q, int32_t r) override {
+    record_.MatchIrisEvent(s, b, q, r);
+    if (onResult) onResult(r);
+  }
+  void CloseCameraEvent(int32_t kind, int32_t result) override {
+    record_.CloseCameraEvent(kind, result);
+  }
+  void LogInfo(const std::string& tag, const std::string& log) override {
+    record_.LogInfo(tag, log);
+  }
+  std::function<void(int32_t)> onResult;
+
+ private:
+  RecordingEvents& record_;
+};
+
+// InitIris from inside the enrollment's result event, while the close that the
+// handler started is still at work, opens the camera once that close is done: a
+// match started right after the event sees frames and finds the person.
+TEST_F(SessionEnd, InitIrisDuringTheCloseOpensTheCamera) {
+  HandlerEvents sink(events_);
+  ctrl_->SetEventSink(&sink);
+  UseSubject(41);
+  std::vector<int32_t> initResults;
+  sink.onResult = [&](int32_t) { initResults.push_back(ctrl_->InitIris()); };
+  ASSERT_EQ(ctrl_->InitIris(), 1);
+  ASSERT_EQ(ctrl_->EnrollBothIris(), 1);
+  ASSERT_TRUE(WaitForCount("EnrollBothIrisEvent", 1, kResultMs));
+  sink.onResult = nullptr;
+  const RecordedEvent enrolled = Last("EnrollBothIrisEvent");
+  ASSERT_EQ(enrolled.ints[0], 1);
+  ASSERT_EQ(initResults, std::vector<int32_t>{1});
+  std::vector<int32_t> db(enrolled.areas[2].begin(), enrolled.areas[2].begin() + 128);
+  ASSERT_EQ(ctrl_->MatchIris(nullptr, 0, db.data(), 1, nullptr, 0, 0, 0), 1);
+  ASSERT_TRUE(WaitForCount("MatchIrisEvent", 1, kResultMs));
+  const RecordedEvent match = Last("MatchIrisEvent");
+  EXPECT_EQ(match.ints[3], 20) << "the person in front of the camera was not found";
+  EXPECT_EQ(match.ints[1], 0);
+  // The enrollment's close was reported, then the match's.
+  ASSERT_TRUE(WaitForCount("CloseCameraEvent", 2, kCloseMs));
+  ctrl_->SetEventSink(&events_);
+}
+
+// The same with InitIris called just after the event, while the close still waits
+// for the frame that reported the result; and StopIris followed at once by InitIris.
+TEST_F(SessionEnd, InitIrisRightAfterACloseStartedOpensTheCamera) {
+  UseSubject(41);
+  ASSERT_EQ(ctrl_->InitIris(), 1);
+  ASSERT_EQ(ctrl_->StopIris(), 1);
+  EXPECT_EQ(ctrl_->InitIris(), 1);
+  ASSERT_TRUE(WaitForCount("CloseCameraEvent", 1, kCloseMs));
+  ASSERT_TRUE(PumpUntil([&] { return ctrl_->m_irisOpen.load(); }, kCloseMs));
+  EXPECT_TRUE(ctrl_->m_irisReadyEvent.IsSet());
+  ASSERT_EQ(ctrl_->EnrollLeftIris(), 1);
+  ASSERT_TRUE(WaitForCount("EnrollLeftIrisEvent", 1, kResultMs));
+  EXPECT_EQ(Last("EnrollLeftIrisEvent").ints[0], 1);
 }
 
 }  // namespace
