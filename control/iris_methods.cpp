@@ -144,7 +144,7 @@ int32_t COcuvantCtrl::StartEnrollment(SessionMode mode, bool nextStep) {
   // Step 1 is started while the camera thread waits for this handler: no frame runs.
   if (!nextStep && !EnterBetweenFrames()) return -100;
   const FrameLockHold hold(m_mainCapture->FrameLock(), !nextStep);
-  if (!nextStep && m_sessionMode != ModeIdle) return -100;
+  if (!nextStep && SessionBusy()) return -100;
   if (!m_withSmall && !m_withBig && !m_withQ5) return -101;
   device::SendIlluminatorCommand(device::CmdSessionStart);
   if (nextStep) {
@@ -153,6 +153,7 @@ int32_t COcuvantCtrl::StartEnrollment(SessionMode mode, bool nextStep) {
   } else {
     session::ResetSession(*this);
   }
+  ++m_sessionsStarting;
   WorkerStarted();
   if (!platform::StartDetachedThread([this, mode] {
         EnrollThread(mode);
@@ -160,6 +161,7 @@ int32_t COcuvantCtrl::StartEnrollment(SessionMode mode, bool nextStep) {
       })) {
     // No thread, no session: the host hears it as a failed wait.
     WorkerFinished();
+    --m_sessionsStarting;
     PostControlMessage(mode == ModeEnrollBoth   ? WM_ENROLL_BOTH_DONE
                        : mode == ModeEnrollLeft ? WM_ENROLL_LEFT_DONE
                                                 : WM_ENROLL_RIGHT_DONE,

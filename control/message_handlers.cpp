@@ -48,7 +48,28 @@ void COcuvantCtrl::OnEnrollDone(SessionMode mode, int32_t result) {
   DeliverEnrollResult(mode, result);
 }
 
+namespace {
+// What an event of a session that never ran carries: its buffers may already hold
+// another session's templates.
+constexpr int32_t kNoTemplates[kTemplateAreaBytes / 4] = {};
+}  // namespace
+
 void COcuvantCtrl::DeliverEnrollResult(SessionMode mode, int32_t result) {
+  // -10 and -11: the camera was never ready or the session could not start.
+  const bool neverRan = result == -10 || result == -11;
+  if (neverRan) {
+    if (StringMode != 0) {
+      if (mode == ModeEnrollBoth) FireEnrollBothIrisStrEvent(result, false);
+      if (mode == ModeEnrollLeft) FireEnrollLeftIrisStrEvent(result, false);
+      if (mode == ModeEnrollRight) FireEnrollRightIrisStrEvent(result, false);
+    } else if (EventSink* s = m_eventSink.load(std::memory_order_acquire)) {
+      const int32_t* z = kNoTemplates;
+      if (mode == ModeEnrollBoth) s->EnrollBothIrisEvent(z, z, z, z, z, z, result);
+      if (mode == ModeEnrollLeft) s->EnrollLeftIrisEvent(z, z, z, result);
+      if (mode == ModeEnrollRight) s->EnrollRightIrisEvent(z, z, z, result);
+    }
+    return;
+  }
   if (StringMode == 0) {
     if (mode == ModeEnrollBoth) FireEnrollBothIrisEvent(result);
     if (mode == ModeEnrollLeft) FireEnrollLeftIrisEvent(result);

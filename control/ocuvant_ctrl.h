@@ -163,6 +163,11 @@ class COcuvantCtrl {
   // A camera of a running session stopped delivering (unplugged, I/O error): closes
   // that camera as its close method would (streaming thread).
   void OnCameraLost(const char* sessionName);
+  // An iris close is at work (the camera is neither open nor closed).
+  bool IrisClosing() {
+    const std::lock_guard<std::mutex> lock(m_irisCloseMutex);
+    return m_irisClosing > 0;
+  }
 
   // Handler of the control's window (the six private messages).
   intptr_t WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
@@ -211,6 +216,14 @@ class COcuvantCtrl {
   std::atomic<int32_t> m_sessionMode{ModeIdle};
   std::atomic<uint32_t> m_sessionGeneration{0};  // one more per armed session or step
   std::atomic<int32_t> m_lastResult{0};
+  // Session threads started and not yet armed or ended (waiting for the camera).
+  std::atomic<int32_t> m_sessionsStarting{0};
+  // Refuses a host's start: a session is armed, between its steps, or about to arm on
+  // the open camera (its thread has not armed it yet).
+  bool SessionBusy() const {
+    return m_sessionMode.load() != ModeIdle || m_enrollStep.load() != 0 ||
+           (m_irisOpen.load() && m_sessionsStarting.load() > 0);
+  }
   int32_t m_matchIndex[3] = {-1, -1, -1};  // Small, Big, Q5
   int32_t m_rejectCount = 0;
   const int32_t* m_matchDb[3] = {nullptr, nullptr, nullptr};
@@ -259,10 +272,6 @@ class COcuvantCtrl {
   void CloseIrisVideo(NextAction next);
   // Counts an iris close that is about to run (its camera is not ready from now on).
   void IrisCloseBegins();
-  bool IrisClosing() {
-    const std::lock_guard<std::mutex> lock(m_irisCloseMutex);
-    return m_irisClosing > 0;
-  }
   // Session threads of EnrollBothIris/EnrollLeftIris/EnrollRightIris and MatchIris.
   void EnrollThread(SessionMode mode);
   void MatchThread();
