@@ -1,0 +1,20 @@
+// The host's enrollment file reader on any text; what it accepts writes back and reads
+// again to the same enrollment.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "hosts/ocuvant/enrollment_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace ocuvant::host;
+  Enrollment e;
+  std::string error;
+  if (!EnrollmentFromJson(std::string(reinterpret_cast<const char*>(data), size), &e, &error)) {
+    return 0;
+  }
+  Enrollment again;
+  if (!EnrollmentFromJson(EnrollmentToJson(e), &again, &error)) __builtin_trap();
+  if (again.label != e.label || again.templates != e.templates) __builtin_trap();
+  return 0;
+}
