@@ -17,6 +17,7 @@
 #include "control/ocuvant_ctrl.h"
 #include "hosts/ocuvant/command.h"
 #include "hosts/ocuvant/json_line.h"
+#include "hosts/ocuvant/shell_tokens.h"
 #include "hosts/ocuvant/simulated_devices.h"
 #include "platform/thread.h"
 
@@ -102,52 +103,6 @@ class ShellSink final : public control::GenericEventSink {
   uint64_t sequence_ = 0;  // one more per event fired
   std::map<std::string, std::deque<uint64_t>> fired_;
 };
-
-// Splits "call X a b {..}" arguments: "strings", {...}/[...] balanced, or bare words.
-bool Tokenize(const std::string& text, std::vector<std::string>* tokens, std::string* error) {
-  size_t i = 0;
-  while (true) {
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    if (i >= text.size()) return true;
-    const size_t start = i;
-    if (text[i] == '"') {
-      for (++i; i < text.size() && text[i] != '"'; ++i) {
-        if (text[i] == '\\') ++i;
-      }
-      if (i >= text.size()) {
-        *error = Cat("unterminated string: ", text.substr(start));
-        return false;
-      }
-      ++i;
-    } else if (text[i] == '{' || text[i] == '[') {
-      int depth = 0;
-      bool inString = false;
-      for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-          if (c == '\\')
-            ++i;
-          else if (c == '"')
-            inString = false;
-        } else if (c == '"') {
-          inString = true;
-        } else if (c == '{' || c == '[') {
-          ++depth;
-        } else if ((c == '}' || c == ']') && --depth == 0) {
-          break;
-        }
-      }
-      if (i >= text.size()) {
-        *error = Cat("unbalanced argument: ", text.substr(start));
-        return false;
-      }
-      ++i;
-    } else {
-      while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    }
-    tokens->push_back(text.substr(start, i - start));
-  }
-}
 
 class Shell {
  public:
