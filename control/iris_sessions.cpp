@@ -104,6 +104,7 @@ void COcuvantCtrl::EnrollThread(SessionMode mode) {
   if (!AwaitCamera(*this, mode, "enroll")) return;
   if (RunIrisVideo() != 1) {
     --m_sessionsStarting;
+    m_enrollStep = 0;  // no event follows: the enrollment is over, also in step 1
     platform::ShowMessageBox("PlayVideo failed.");
     return;
   }
