@@ -81,14 +81,14 @@ void COcuvantCtrl::CloseIrisVideo(NextAction next) {
     const std::lock_guard<std::mutex> lock(m_irisCloseMutex);
     if (--m_irisClosing == 0) reopen = std::exchange(m_irisReopen, false);
   }
-  // InitIris during the close: the iris camera opens next (the host's latest request
-  // replaces a chained photo or face camera).
-  if (reopen && next != NextNone) next = NextIris;
+  // InitIris during the close made it a close with a next action: the iris camera
+  // opens next (the host's latest request, also over a chained photo or face camera),
+  // and as with every chained open no CloseCameraEvent is fired.
+  if (reopen) next = NextIris;
   if (next != NextNone) {
     m_windowHandle.Post(WM_CAMERA_NEXT, static_cast<uintptr_t>(next));
   } else {
     m_windowHandle.Post(WM_CAMERA_CLOSED, kClosedIrisCamera);
-    if (reopen) m_windowHandle.Post(WM_CAMERA_NEXT, NextIris);
   }
 }
 

@@ -46,8 +46,8 @@ char* KindLabel(char (&field)[10], bool enabled, const char* name) {
 }  // namespace
 
 int32_t COcuvantCtrl::InitIris() {
-  // A camera that is being closed is not open: it opens again once the close is done
-  // (WM_CAMERA_NEXT with NextIris after the close's own message).
+  // A camera that is being closed is not open: the close chains the iris camera as its
+  // next action (WM_CAMERA_NEXT with NextIris instead of CloseCameraEvent).
   if (IrisClosing()) {
     if (ParseSettings() != 1) return -200;
     const std::lock_guard<std::mutex> lock(m_irisCloseMutex);
