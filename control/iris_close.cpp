@@ -51,9 +51,12 @@ void COcuvantCtrl::IrisCloseBegins() {
 // Runs after IrisCloseBegins (which counted this close).
 void COcuvantCtrl::CloseIrisVideo(NextAction next) {
   m_framesIgnored = true;
-  // An armed session the close interrupts is over (the host stopped it): an enrollment
-  // in step 1 does not stay half done for the next one.
-  if (m_sessionMode.exchange(ModeIdle) != ModeIdle) m_enrollStep = 0;
+  // An armed session the close interrupts is over (the host stopped it), and so is an
+  // enrollment between its steps: step 1 does not stay half done for the next one, nor
+  // run later without the fill light this close switches off.
+  if (m_sessionMode.exchange(ModeIdle) != ModeIdle || m_enrollStep.load() == 1) {
+    m_enrollStep = 0;
+  }
   if (m_irisHidCtl) {
     device::SendIlluminatorCommand(device::CmdSessionStop);
     LogIfEnabled("关闭补光灯", "");

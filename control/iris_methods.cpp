@@ -155,8 +155,8 @@ int32_t COcuvantCtrl::StartEnrollment(SessionMode mode, bool nextStep) {
   }
   ++m_sessionsStarting;
   WorkerStarted();
-  if (!platform::StartDetachedThread([this, mode] {
-        EnrollThread(mode);
+  if (!platform::StartDetachedThread([this, mode, nextStep] {
+        EnrollThread(mode, nextStep);
         WorkerFinished();
       })) {
     // No thread, no session: the host hears it as a failed wait.

@@ -70,9 +70,12 @@ bool AwaitCamera(COcuvantCtrl& c, SessionMode mode, const char* tag) {
 // Arms the pipeline; returns the session's generation for WatchSession, or 0 when the
 // camera began to close after the wait (the session ends with -10 rather than arm on a
 // closed camera and wait for its time-out).
-uint32_t Arm(COcuvantCtrl& c, SessionMode mode) {
+uint32_t Arm(COcuvantCtrl& c, SessionMode mode, bool stepOne = false) {
   const std::lock_guard<std::mutex> lock(c.m_irisCloseMutex);
-  if (c.m_irisClosing > 0 || !c.m_irisOpen) {
+  // Step 1 after a close between the steps (which ended the enrollment and switched
+  // the fill light off) does not run on a reopened camera.
+  const bool enrollmentOver = stepOne && c.m_enrollStep.load() != 1;
+  if (c.m_irisClosing > 0 || !c.m_irisOpen || enrollmentOver) {
     --c.m_sessionsStarting;
     c.PostControlMessage(ResultMessage(mode), static_cast<uintptr_t>(-10));
     return 0;
@@ -100,7 +103,7 @@ void WatchSession(COcuvantCtrl& c, uint32_t generation) {
 
 }  // namespace
 
-void COcuvantCtrl::EnrollThread(SessionMode mode) {
+void COcuvantCtrl::EnrollThread(SessionMode mode, bool stepOne) {
   if (!AwaitCamera(*this, mode, "enroll")) return;
   if (RunIrisVideo() != 1) {
     --m_sessionsStarting;
@@ -108,7 +111,7 @@ void COcuvantCtrl::EnrollThread(SessionMode mode) {
     platform::ShowMessageBox("PlayVideo failed.");
     return;
   }
-  WatchSession(*this, Arm(*this, mode));
+  WatchSession(*this, Arm(*this, mode, stepOne));
 }
 
 void COcuvantCtrl::MatchThread() {

@@ -273,7 +273,8 @@ class COcuvantCtrl {
   // Counts an iris close that is about to run (its camera is not ready from now on).
   void IrisCloseBegins();
   // Session threads of EnrollBothIris/EnrollLeftIris/EnrollRightIris and MatchIris.
-  void EnrollThread(SessionMode mode);
+  // `stepOne`: step 1 of an enrollment, which only arms while that enrollment goes on.
+  void EnrollThread(SessionMode mode, bool stepOne);
   void MatchThread();
   // Portrait photo camera on m_mainCapture (1 visible-light, other values infrared).
   int32_t PhotoOpen(int32_t cameraKind);

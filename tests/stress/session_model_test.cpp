@@ -4,7 +4,7 @@
 // with a small reference model of the states in control/session_lifecycle.h. It
 // checks each call's result code, the state the call leaves, that no session reports
 // twice and every session not cancelled by a close reports once, that a session that
-// never ran hands out no template and a successful one both steps of its own, that
+// never ran hands out no template and a successful one both steps, that
 // the fill light is off after every close,
 // and (HangGuard) that no wait hangs. OCUVANT_MODEL_STEPS sets the steps (default
 // 5000), OCUVANT_MODEL_SEED repeats a run; the seed and step are printed on failure.
@@ -165,8 +165,8 @@ class SessionModel : public testing::WorkflowTest {
       ASSERT_GE(outstanding_, 0) << where << ": a result event nobody started: " << e.name;
       // Templates: a session that never ran (-10, -11) hands out none (its buffers may
       // hold another session's); a successful enrollment hands out both steps of every
-      // enrolled eye, different from each other. (Equal bytes across sessions are not a
-      // fault here: the simulator renders a still person identically.)
+      // enrolled eye. (Equal bytes across sessions are not a fault here: the simulator
+      // renders a still person identically.)
       const int32_t r = e.ints[0];
       for (size_t a = 0; a < e.areas.size(); ++a) {
         const std::vector<int32_t>& area = e.areas[a];
@@ -180,8 +180,6 @@ class SessionModel : public testing::WorkflowTest {
         const bool bigArea = e.areas.size() == 6 ? (a == 2 || a == 3) : a == 1;
         if (r == 1 && bigArea) {
           ASSERT_FALSE(zero(0) || zero(1)) << where << ": " << e.name << " area " << a;
-          ASSERT_FALSE(std::equal(area.begin(), area.begin() + 128, area.begin() + 128))
-              << where << ": " << e.name << " step 0 and step 1 are one template";
           if (personDb_.size() < 128 * 8) {
             personDb_.insert(personDb_.end(), area.begin(), area.begin() + 128);
           }
