@@ -277,7 +277,9 @@ class SessionModel : public testing::WorkflowTest {
     cancellable_ = outstanding_;
     ASSERT_TRUE(PumpUntil(
         [&] {
+          // No session thread left either (a step 1 may still wait for a camera).
           return control::IrisStateOf(*ctrl_) == IrisState::NoCamera &&
+                 ctrl_->m_enrollStep.load() == 0 && ctrl_->m_sessionsStarting.load() == 0 &&
                  all_.ResultsSince(0).size() + cancellable_ >= resultsSeen_ + outstanding_;
         },
         kSettleMs))
