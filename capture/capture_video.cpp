@@ -23,6 +23,7 @@ CCaptureVideo::~CCaptureVideo() {
   {
     std::lock_guard<std::mutex> lock(m_graphMutex);
     m_grabber.SetIgnoreFrames(true);
+    m_grabber.CancelSnapshot();
     source = DetachSourceLocked();
   }
   StopSource(std::move(source));
@@ -63,6 +64,7 @@ void CCaptureVideo::ReleaseGraphLocked() {
 int32_t CCaptureVideo::Open(int32_t deviceIndex, WindowHandle owner, FrameRoute route,
                             const char* sessionName) {
   std::lock_guard<std::mutex> lock(m_graphMutex);
+  m_grabber.CancelSnapshot();  // a request made for an earlier camera is not this one's
   m_grabber.SetRoute(route);
   m_grabber.SetSessionName(sessionName);
   if (m_deviceBound) {
@@ -98,6 +100,7 @@ int32_t CCaptureVideo::Open(int32_t deviceIndex, WindowHandle owner, FrameRoute 
 
 int32_t CCaptureVideo::OpenPhotoVideo(int32_t deviceIndex) {
   std::lock_guard<std::mutex> lock(m_graphMutex);
+  m_grabber.CancelSnapshot();
   m_grabber.SetRoute(SnapshotOnly);
   m_grabber.SetSessionName("PhotoVideo");
   ReleaseGraphLocked();  // a graph built earlier is replaced, not leaked
@@ -153,9 +156,17 @@ void CCaptureVideo::RequestSnapshot(int32_t captureKind, const std::string& path
   m_grabber.RequestSnapshot(captureKind, path);
 }
 
+bool CCaptureVideo::RequestSnapshotWhileStreaming(int32_t captureKind, const std::string& path) {
+  std::lock_guard<std::mutex> lock(m_graphMutex);
+  if (m_state != CaptureState::Streaming) return false;
+  m_grabber.RequestSnapshot(captureKind, path);
+  return true;
+}
+
 int32_t CCaptureVideo::Pause() {
   std::lock_guard<std::mutex> lock(m_graphMutex);
   m_grabber.SetIgnoreFrames(true);
+  m_grabber.CancelSnapshot();
   if (m_source) m_source->Pause();
   if (m_graphBuilt) m_state = CaptureState::Paused;
   m_deviceBound = false;
@@ -167,6 +178,7 @@ int32_t CCaptureVideo::Close() {
   {
     std::lock_guard<std::mutex> lock(m_graphMutex);
     m_grabber.SetIgnoreFrames(true);
+    m_grabber.CancelSnapshot();
     source = DetachSourceLocked();
   }
   if (m_grabber.Route() == IrisFrames) {

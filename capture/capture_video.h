@@ -46,6 +46,9 @@ class CCaptureVideo {
   int32_t Run();
   void SetOwnerWindow(WindowHandle owner);
   void RequestSnapshot(int32_t captureKind, const std::string& path);
+  // The same, only while the session streams (not paused, not closed); false when
+  // nothing was requested. Open, Pause and Close drop a request still pending.
+  bool RequestSnapshotWhileStreaming(int32_t captureKind, const std::string& path);
   int32_t Pause();  // always 0
   int32_t Close();  // always 0; waits for an iris frame in progress
 

@@ -26,6 +26,11 @@ void CSampleGrabberCB::RequestSnapshot(int32_t captureKind, const std::string& p
   m_snapshotRequested = true;
 }
 
+void CSampleGrabberCB::CancelSnapshot() {
+  std::lock_guard<std::mutex> lock(m_requestMutex);
+  m_snapshotRequested = false;
+}
+
 void CSampleGrabberCB::CopySessionName(char (&out)[kSessionNameSize]) {
   std::lock_guard<std::mutex> lock(m_requestMutex);
   std::snprintf(out, sizeof out, "%s", m_sessionName.c_str());

@@ -36,6 +36,8 @@ class CSampleGrabberCB final : public FrameSink {
   // The next frame that reaches the callback is written to `path` and announced with
   // `captureKind`; a second request before that frame replaces the first.
   void RequestSnapshot(int32_t captureKind, const std::string& path);
+  // Forgets a request no frame has answered yet (the camera stops or changes).
+  void CancelSnapshot();
   platform::CriticalSection& FrameLock() { return m_frameLock; }
 
  private:

@@ -2,6 +2,7 @@
 // frame still being processed under the capture lock cannot deadlock the caller.
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "capture/capture_video.h"
 #include "control/ocuvant_ctrl.h"
@@ -17,6 +18,8 @@ int32_t COcuvantCtrl::StartCloseIrisVideo(NextAction next) {
   // Marked before the thread starts, as the close itself does first: a camera loss
   // reported from now on is this close's business (OnCameraLost).
   const bool wasIgnored = m_framesIgnored.exchange(true);
+  const bool wasReady = m_irisReadyEvent.IsSet();
+  IrisCloseBegins();
   WorkerStarted();
   platform::Thread closer([this, next] {
     CloseIrisVideo(next);
@@ -24,7 +27,12 @@ int32_t COcuvantCtrl::StartCloseIrisVideo(NextAction next) {
   });
   if (!closer.Joinable()) {  // no thread: the camera stays open, say so
     WorkerFinished();
+    {
+      const std::lock_guard<std::mutex> lock(m_irisCloseMutex);
+      --m_irisClosing;
+    }
     m_framesIgnored = wasIgnored;
+    if (wasReady) m_irisReadyEvent.Set();
     return -3;
   }
   closer.Wait(kCloseWaitMs);
@@ -32,11 +40,26 @@ int32_t COcuvantCtrl::StartCloseIrisVideo(NextAction next) {
   return 1;
 }
 
+void COcuvantCtrl::IrisCloseBegins() {
+  const std::lock_guard<std::mutex> lock(m_irisCloseMutex);
+  ++m_irisClosing;
+  // A session started from now on must wait for a camera that is open again, not arm
+  // on this one.
+  m_irisReadyEvent.Reset();
+}
+
+// Runs after IrisCloseBegins (which counted this close).
 void COcuvantCtrl::CloseIrisVideo(NextAction next) {
   m_framesIgnored = true;
-  m_sessionMode = ModeIdle;
+  // An armed session the close interrupts is over (the host stopped it), and so is an
+  // enrollment between its steps: step 1 does not stay half done for the next one, nor
+  // run later without the fill light this close switches off.
+  if (m_sessionMode.exchange(ModeIdle) != ModeIdle || m_enrollStep.load() == 1) {
+    m_enrollStep = 0;
+  }
   if (m_irisHidCtl) {
     device::SendIlluminatorCommand(device::CmdSessionStop);
+    LogIfEnabled("关闭补光灯", "");
     device::SendIlluminatorCommand(device::CmdIlluminatorOff);
   }
   char line[64];
@@ -56,6 +79,15 @@ void COcuvantCtrl::CloseIrisVideo(NextAction next) {
   } else {
     LogIfEnabled("无需关闭后台", "iris");
   }
+  bool reopen = false;
+  {
+    const std::lock_guard<std::mutex> lock(m_irisCloseMutex);
+    if (--m_irisClosing == 0) reopen = std::exchange(m_irisReopen, false);
+  }
+  // InitIris during the close made it a close with a next action: the iris camera
+  // opens next (the host's latest request, also over a chained photo or face camera),
+  // and as with every chained open no CloseCameraEvent is fired.
+  if (reopen) next = NextIris;
   if (next != NextNone) {
     m_windowHandle.Post(WM_CAMERA_NEXT, static_cast<uintptr_t>(next));
   } else {
@@ -86,6 +118,7 @@ void COcuvantCtrl::OnCameraLost(const char* sessionName) {
   WorkerStarted();
   const bool started = platform::StartDetachedThread([this, iris, photo, face] {
     if (iris) {
+      IrisCloseBegins();
       CloseIrisVideo(NextNone);
     } else if (photo) {
       ClosePhotoThread(NextNone);

@@ -48,6 +48,16 @@ char* KindLabel(char (&field)[10], bool enabled, const char* name) {
 }  // namespace
 
 int32_t COcuvantCtrl::InitIris() {
+  // A camera that is being closed is not open: the close chains the iris camera as its
+  // next action (WM_CAMERA_NEXT with NextIris instead of CloseCameraEvent).
+  if (IrisClosing()) {
+    if (ParseSettings() != 1) return -200;
+    const std::lock_guard<std::mutex> lock(m_irisCloseMutex);
+    if (m_irisClosing > 0) {
+      m_irisReopen = true;
+      return 1;
+    }
+  }
   if (m_irisOpen) return 1;
   if (ParseSettings() != 1) return -200;
   if (m_photoOpen) {
@@ -125,31 +135,35 @@ int32_t COcuvantCtrl::StartEnrollment(SessionMode mode, bool nextStep) {
   if (ParseSettings() != 1) return -200;
   char small[10], big[10], q5[10];
   char line[160];
-  std::snprintf(line, sizeof line, "------------------->开始%d(%s%s%s)注册...", m_enrollStep.load(),
-                KindLabel(small, m_withSmall, "SMALL"), KindLabel(big, m_withBig, "BIG"),
-                KindLabel(q5, m_withQ5, "Q5"));
+  // An enrollment the host starts always begins at step 0; only the result handler of
+  // step 0 starts step 1 (a step left over from a failed enrollment is not resumed).
+  std::snprintf(line, sizeof line, "------------------->开始%d(%s%s%s)注册...",
+                nextStep ? m_enrollStep.load() : 0, KindLabel(small, m_withSmall, "SMALL"),
+                KindLabel(big, m_withBig, "BIG"), KindLabel(q5, m_withQ5, "Q5"));
   LogIfEnabled(line, "enroll");
   // The session's buffers are reset between frames: a frame still in progress (the
   // end of the previous session, or one a close interrupted) may be using them.
   // Step 1 is started while the camera thread waits for this handler: no frame runs.
   if (!nextStep && !EnterBetweenFrames()) return -100;
   const FrameLockHold hold(m_mainCapture->FrameLock(), !nextStep);
-  if (m_enrollStep == 0 && m_sessionMode != ModeIdle) return -100;
+  if (!nextStep && SessionBusy()) return -100;
   if (!m_withSmall && !m_withBig && !m_withQ5) return -101;
   device::SendIlluminatorCommand(device::CmdSessionStart);
-  if (m_enrollStep != 0) {
+  if (nextStep) {
     LogIfEnabled("清除第0步缓存", "enroll");
     session::ResetStep(*this);
   } else {
     session::ResetSession(*this);
   }
+  ++m_sessionsStarting;
   WorkerStarted();
-  if (!platform::StartDetachedThread([this, mode] {
-        EnrollThread(mode);
+  if (!platform::StartDetachedThread([this, mode, nextStep] {
+        EnrollThread(mode, nextStep);
         WorkerFinished();
       })) {
     // No thread, no session: the host hears it as a failed wait.
     WorkerFinished();
+    --m_sessionsStarting;
     PostControlMessage(mode == ModeEnrollBoth   ? WM_ENROLL_BOTH_DONE
                        : mode == ModeEnrollLeft ? WM_ENROLL_LEFT_DONE
                                                 : WM_ENROLL_RIGHT_DONE,
@@ -172,7 +186,7 @@ int32_t COcuvantCtrl::CloseIris() {
   if (m_framesIgnored) return -2;
   if (m_photoOpen) return -1;
   if (m_faceOpen) return -2;
-  platform::Lock lock(CloseLock());
+  platform::Lock lock(g_closeLock);
   return StartCloseIrisVideo(NextNone);  // -3 when the close could not start
 }
 

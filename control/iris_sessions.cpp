@@ -57,6 +57,7 @@ bool AwaitCamera(COcuvantCtrl& c, SessionMode mode, const char* tag) {
   c.LogIfEnabled("等待启动消息", tag);
   const Ready ready = WaitForIrisCamera(c);
   if (ready != Ready::Yes) {
+    --c.m_sessionsStarting;  // ends without arming
     if (c.ShuttingDown()) return false;
     c.PostControlMessage(ResultMessage(mode),
                          static_cast<uintptr_t>(ready == Ready::TimedOut ? -10 : -11));
@@ -66,18 +67,32 @@ bool AwaitCamera(COcuvantCtrl& c, SessionMode mode, const char* tag) {
   return true;
 }
 
-// Arms the pipeline; returns the session's generation for WatchSession.
-uint32_t Arm(COcuvantCtrl& c, SessionMode mode) {
-  const uint32_t generation = ++c.m_sessionGeneration;
+// Arms the pipeline; returns the session's generation for WatchSession, or 0 when the
+// camera began to close after the wait (the session ends with -10 rather than arm on a
+// closed camera and wait for its time-out).
+uint32_t Arm(COcuvantCtrl& c, SessionMode mode, bool stepOne = false) {
+  const std::lock_guard<std::mutex> lock(c.m_irisCloseMutex);
+  // Step 1 after a close between the steps (which ended the enrollment and switched
+  // the fill light off) does not run on a reopened camera.
+  const bool enrollmentOver = stepOne && c.m_enrollStep.load() != 1;
+  if (c.m_irisClosing > 0 || !c.m_irisOpen || enrollmentOver) {
+    --c.m_sessionsStarting;
+    c.PostControlMessage(ResultMessage(mode), static_cast<uintptr_t>(-10));
+    return 0;
+  }
+  uint32_t generation = ++c.m_sessionGeneration;
+  if (generation == 0) generation = ++c.m_sessionGeneration;  // 0 means "not armed"
   c.m_sessionStartTick = platform::GetTickCount();
   c.m_sessionMode = mode;
   c.m_framesIgnored = false;
+  --c.m_sessionsStarting;  // armed: the mode keeps other starts out from now on
   return generation;
 }
 
 // Stays with the armed session until it ends, another one is armed or the control
 // goes away, and ends it at its time-out when no frame does.
 void WatchSession(COcuvantCtrl& c, uint32_t generation) {
+  if (generation == 0) return;
   while (!c.ShuttingDown() && c.m_sessionGeneration.load() == generation &&
          c.m_sessionMode.load() != ModeIdle) {
     platform::Sleep(kWatchSliceMs);
@@ -88,18 +103,21 @@ void WatchSession(COcuvantCtrl& c, uint32_t generation) {
 
 }  // namespace
 
-void COcuvantCtrl::EnrollThread(SessionMode mode) {
+void COcuvantCtrl::EnrollThread(SessionMode mode, bool stepOne) {
   if (!AwaitCamera(*this, mode, "enroll")) return;
   if (RunIrisVideo() != 1) {
+    --m_sessionsStarting;
+    m_enrollStep = 0;  // no event follows: the enrollment is over, also in step 1
     platform::ShowMessageBox("PlayVideo failed.");
     return;
   }
-  WatchSession(*this, Arm(*this, mode));
+  WatchSession(*this, Arm(*this, mode, stepOne));
 }
 
 void COcuvantCtrl::MatchThread() {
   if (!AwaitCamera(*this, ModeMatch, "match")) return;
   if (RunIrisVideo() != 1) {
+    --m_sessionsStarting;
     LogIfEnabled("启动虹膜视频失败", "match");
     return;
   }
@@ -122,7 +140,7 @@ int32_t COcuvantCtrl::MatchIris(const int32_t* IrisDatabaseSmall, int32_t IrisDa
   int64_t total = 0;
   {
     const FrameLockHold hold(m_mainCapture->FrameLock(), true);
-    if (m_sessionMode != ModeIdle) return -100;
+    if (SessionBusy()) return -100;
     if (!m_withSmall && !m_withBig && !m_withQ5) return -101;
     const bool enabled[3] = {m_withSmall, m_withBig, m_withQ5};
     const int32_t* dbs[3] = {IrisDatabaseSmall, IrisDatabaseBig, IrisDatabaseQ5};
@@ -141,9 +159,10 @@ int32_t COcuvantCtrl::MatchIris(const int32_t* IrisDatabaseSmall, int32_t IrisDa
     }
   }
   // The Q5 database is also left on disk for the field engineers (outside the frame
-  // lock: a failed write may show a message box); a null database or a count below
-  // one writes nothing rather than reading where there is no data.
-  if (m_withQ5 && IrisDatabaseQ5 != nullptr && IrisDatabaseQ5_Count > 0) {
+  // lock: a failed write may show a message box). A count of 0 writes an empty file,
+  // so that no earlier call's database stays there as if it were this one; only a
+  // negative count writes nothing (a null database with templates was refused above).
+  if (m_withQ5 && IrisDatabaseQ5_Count >= 0) {
     support::WriteRawFile(IrisDatabaseQ5, size_t(IrisDatabaseQ5_Count) * kQ5TemplateBytes,
                           "d:\\q5_match.iris");
   }
@@ -152,12 +171,14 @@ int32_t COcuvantCtrl::MatchIris(const int32_t* IrisDatabaseSmall, int32_t IrisDa
     LogIfEnabled("启动后台拍照视频...", "video");
     InitBkPhotoCapture(m_bkCaptureCamera);  // result not checked
   }
+  ++m_sessionsStarting;
   WorkerStarted();
   if (!platform::StartDetachedThread([this] {
         MatchThread();
         WorkerFinished();
       })) {
     WorkerFinished();
+    --m_sessionsStarting;
     PostControlMessage(WM_MATCH_DONE, static_cast<uintptr_t>(-11));
   }
   return 1;

@@ -36,16 +36,40 @@ intptr_t COcuvantCtrl::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t) {
 void COcuvantCtrl::OnEnrollDone(SessionMode mode, int32_t result) {
   if (result == 1 && m_enrollStep == 0) {
     m_enrollStep = 1;  // step 1 starts on the open camera
-    StartEnrollment(mode, true);
-    return;
+    const int32_t started = StartEnrollment(mode, true);
+    if (started == 1) return;
+    // Step 1 could not start (the configuration changed during step 0): the
+    // enrollment ends here with that code, and its camera and light go off.
+    result = started;
   }
-  if (result == 1) m_enrollStep = 0;
+  m_enrollStep = 0;  // the enrollment is over, whatever its result
   StartCloseIrisVideo(NextNone);
   device::SendIlluminatorCommand(result == 1 ? device::CmdResultOk : device::CmdResultFail);
   DeliverEnrollResult(mode, result);
 }
 
+namespace {
+// What an event of a session that never ran carries: its buffers may already hold
+// another session's templates.
+constexpr int32_t kNoTemplates[kTemplateAreaBytes / 4] = {};
+}  // namespace
+
 void COcuvantCtrl::DeliverEnrollResult(SessionMode mode, int32_t result) {
+  // -10 and -11: the camera was never ready or the session could not start.
+  const bool neverRan = result == -10 || result == -11;
+  if (neverRan) {
+    if (StringMode != 0) {
+      if (mode == ModeEnrollBoth) FireEnrollBothIrisStrEvent(result, false);
+      if (mode == ModeEnrollLeft) FireEnrollLeftIrisStrEvent(result, false);
+      if (mode == ModeEnrollRight) FireEnrollRightIrisStrEvent(result, false);
+    } else if (EventSink* s = m_eventSink.load(std::memory_order_acquire)) {
+      const int32_t* z = kNoTemplates;
+      if (mode == ModeEnrollBoth) s->EnrollBothIrisEvent(z, z, z, z, z, z, result);
+      if (mode == ModeEnrollLeft) s->EnrollLeftIrisEvent(z, z, z, result);
+      if (mode == ModeEnrollRight) s->EnrollRightIrisEvent(z, z, z, result);
+    }
+    return;
+  }
   if (StringMode == 0) {
     if (mode == ModeEnrollBoth) FireEnrollBothIrisEvent(result);
     if (mode == ModeEnrollLeft) FireEnrollLeftIrisEvent(result);
@@ -84,6 +108,7 @@ void COcuvantCtrl::OnCameraNext(int32_t next) {
     }
     case NextIris: {
       LogIfEnabled("proc_open_iris开始下一步的虹膜启动", "iris");
+      if (m_irisOpen) break;  // opened meanwhile: a second open would reset its engines
       const int32_t r = OpenIrisVideo();
       if (r != 1) {
         std::snprintf(line, sizeof line, "启动虹膜失败:%d", r);

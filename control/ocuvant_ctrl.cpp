@@ -9,15 +9,13 @@
 #include "device/illuminator.h"
 #include "platform/paths.h"
 #include "session/voice_prompt.h"
+#include "support/dump_names.h"
 
 namespace ocuvant::control {
 
 std::atomic<COcuvantCtrl*> g_control{nullptr};
 
-platform::CriticalSection& CloseLock() {
-  static platform::CriticalSection lock;
-  return lock;
-}
+platform::CriticalSection& g_closeLock = *new platform::CriticalSection();
 
 std::unique_ptr<COcuvantCtrl> COcuvantCtrl::Create() {
   return std::unique_ptr<COcuvantCtrl>(new COcuvantCtrl());
@@ -38,9 +36,11 @@ void COcuvantCtrl::operator delete(void* p) noexcept {
 COcuvantCtrl::COcuvantCtrl() {
   g_control.store(this, std::memory_order_release);
   m_moduleDir = platform::ModuleDirectory();
-  m_enrollSnapshotPath = m_moduleDir + "\\CaptureForIrisEnroll.bmp";
-  m_matchSnapshotPath = m_moduleDir + "\\CaptureForIrisMatch.bmp";
-  CloseLock();  // the lock exists before any session can close a camera
+  // The background photos are reported under the name this platform writes them to.
+  m_enrollSnapshotPath = platform::MapPath(support::EnrollBackgroundPhotoName(m_moduleDir))
+                             .value_or(support::EnrollBackgroundPhotoName(m_moduleDir));
+  m_matchSnapshotPath = platform::MapPath(support::MatchBackgroundPhotoName(m_moduleDir))
+                            .value_or(support::MatchBackgroundPhotoName(m_moduleDir));
   Burger = session::kDefaultBurger;
   m_cameraParams[0] = session::kDefaultIrisCameraParams;
   m_mainCapture = new capture::CCaptureVideo();

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -38,11 +39,13 @@ namespace ocuvant::control {
 class COcuvantCtrl;
 
 // The most recently constructed control (how worker threads, the frame callback and
-// the log helpers reach it). Not cleared when that control is destroyed.
+// the log helpers reach it). Cleared when that control is destroyed (an older control
+// going away leaves a newer one in place).
 extern std::atomic<COcuvantCtrl*> g_control;
 
-// Serialises CloseIris and ClosePhotoCapture.
-platform::CriticalSection& CloseLock();
+// Serialises CloseIris and ClosePhotoCapture. Never destroyed: a close thread still at
+// work when the process exits may hold it.
+extern platform::CriticalSection& g_closeLock;
 
 class COcuvantCtrl {
  public:
@@ -160,6 +163,11 @@ class COcuvantCtrl {
   // A camera of a running session stopped delivering (unplugged, I/O error): closes
   // that camera as its close method would (streaming thread).
   void OnCameraLost(const char* sessionName);
+  // An iris close is at work (the camera is neither open nor closed).
+  bool IrisClosing() {
+    const std::lock_guard<std::mutex> lock(m_irisCloseMutex);
+    return m_irisClosing > 0;
+  }
 
   // Handler of the control's window (the six private messages).
   intptr_t WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
@@ -186,6 +194,11 @@ class COcuvantCtrl {
   capture::CCaptureVideo* m_bkCapture = nullptr;
   platform::ManualResetEvent m_irisReadyEvent{false};
   std::atomic<bool> m_irisOpen{false};
+  // Iris closes still at work, and whether the host asked for the iris camera during
+  // one (it opens once the last of them is done); both under m_irisCloseMutex.
+  int32_t m_irisClosing = 0;
+  bool m_irisReopen = false;
+  std::mutex m_irisCloseMutex;
   std::atomic<bool> m_bkRunning{false};
   std::atomic<bool> m_photoOpen{false};
   std::atomic<bool> m_faceOpen{false};
@@ -203,6 +216,14 @@ class COcuvantCtrl {
   std::atomic<int32_t> m_sessionMode{ModeIdle};
   std::atomic<uint32_t> m_sessionGeneration{0};  // one more per armed session or step
   std::atomic<int32_t> m_lastResult{0};
+  // Session threads started and not yet armed or ended (waiting for the camera).
+  std::atomic<int32_t> m_sessionsStarting{0};
+  // Refuses a host's start: a session is armed, between its steps, or about to arm on
+  // the open camera (its thread has not armed it yet).
+  bool SessionBusy() const {
+    return m_sessionMode.load() != ModeIdle || m_enrollStep.load() != 0 ||
+           (m_irisOpen.load() && m_sessionsStarting.load() > 0);
+  }
   int32_t m_matchIndex[3] = {-1, -1, -1};  // Small, Big, Q5
   int32_t m_rejectCount = 0;
   const int32_t* m_matchDb[3] = {nullptr, nullptr, nullptr};
@@ -249,8 +270,11 @@ class COcuvantCtrl {
   // Runs CloseIrisVideo(next) on a thread of its own and waits for it at most 1000 ms.
   int32_t StartCloseIrisVideo(NextAction next);
   void CloseIrisVideo(NextAction next);
+  // Counts an iris close that is about to run (its camera is not ready from now on).
+  void IrisCloseBegins();
   // Session threads of EnrollBothIris/EnrollLeftIris/EnrollRightIris and MatchIris.
-  void EnrollThread(SessionMode mode);
+  // `stepOne`: step 1 of an enrollment, which only arms while that enrollment goes on.
+  void EnrollThread(SessionMode mode, bool stepOne);
   void MatchThread();
   // Portrait photo camera on m_mainCapture (1 visible-light, other values infrared).
   int32_t PhotoOpen(int32_t cameraKind);

@@ -74,7 +74,7 @@ int32_t COcuvantCtrl::ClosePhotoCapture() {
     LogIfEnabled("已经在关闭", "close");
     return -2;
   }
-  platform::Lock lock(CloseLock());
+  platform::Lock lock(g_closeLock);
   return StartClosePhoto(NextNone) ? 1 : -3;
 }
 

@@ -23,7 +23,11 @@ void RejectImage(control::COcuvantCtrl& ctrl, int32_t code) {
 
 void RequestBackgroundSnapshot(control::COcuvantCtrl& ctrl, int32_t captureKind,
                                const std::string& path) {
-  if (ctrl.m_bkCapture != nullptr) ctrl.m_bkCapture->RequestSnapshot(captureKind, path);
+  // Only a background camera that runs now takes the photo: a paused or closed one
+  // would answer in a later session, with whoever stands there then.
+  if (ctrl.m_bkCapture != nullptr && ctrl.m_bkRunning) {
+    ctrl.m_bkCapture->RequestSnapshotWhileStreaming(captureKind, path);
+  }
 }
 
 void SendResult(control::COcuvantCtrl& ctrl, uint32_t message, int32_t result) {

@@ -1,5 +1,6 @@
 // Stage 5: upper and lower eyelid parabolas on the flattened cut around the iris centre,
 // the eye opening check, and the masking of everything beyond the lids with 255.
+#include <algorithm>
 #include <cstdlib>
 
 #include "engine/q5/q5_stages.h"
@@ -92,16 +93,26 @@ int32_t EyelidStage(State& s, const Plane& eye, uint8_t* cropData) {
       crop.At(kCropCentre + x, kCropCentre + yL) = 255;
   }
 
-  // 8. Mask the EyeImage above the upper and below the lower lid, within the iris square.
+  // 8. Mask the EyeImage above the upper and below the lower lid.
+  MaskBeyondLids(eye, iris, upper, lower);
+  return kOk;
+}
+
+void MaskBeyondLids(const Plane& eye, Circle iris, EyelidCurve upper, EyelidCurve lower) {
+  const int32_t ri = iris.r;
+  // Rows of the image relative to the iris centre: every range is clamped to them.
+  const int32_t top = -iris.y, bottom = eye.height - 1 - iris.y;
   for (int32_t x = -ri; x < ri; ++x) {
+    const int32_t ix = iris.x + x;
+    if (ix < 0 || ix >= eye.width) continue;
     const int32_t yU = Parabola(upper.c, upper.k, x - upper.h);
     const int32_t yL = Parabola(lower.c, lower.k, x - lower.h);
-    for (int32_t y = -ri; y <= ri; ++y) {
-      if ((y <= yU || y >= yL) && eye.Inside(iris.x + x, iris.y + y))
-        eye.At(iris.x + x, iris.y + y) = 255;
-    }
+    // A lid beyond the square still masks the rows it spans: -ri..yU and yL..ri.
+    for (int32_t y = std::max(-ri, top); y <= std::min(yU, bottom); ++y)
+      eye.At(ix, iris.y + y) = 255;
+    for (int32_t y = std::max(yL, top); y <= std::min(ri, bottom); ++y)
+      eye.At(ix, iris.y + y) = 255;
   }
-  return kOk;
 }
 
 void BoundaryMarks(State& s, uint8_t* cropData) {

@@ -58,6 +58,10 @@ int32_t IrisCircleStage(State& s, const Plane& eye, uint8_t* crop);
 // ---- Eyelids and marks (stages 5, 6) --------------------------------------------------
 
 bool EyeOpeningOk(int32_t cU, int32_t cL, int32_t ri, int32_t minPercent);
+// Sets to 255 every pixel of `eye` inside the image at (iris.x + x, iris.y + y),
+// x = -r .. r-1, with y from -r up to the upper lid's yU(x) and from the lower lid's
+// yL(x) down to r, both ends included, also where a lid lies beyond the iris square.
+void MaskBeyondLids(const Plane& eye, Circle iris, EyelidCurve upper, EyelidCurve lower);
 int32_t EyelidStage(State& s, const Plane& eye, uint8_t* crop);
 void BoundaryMarks(State& s, uint8_t* crop);
 

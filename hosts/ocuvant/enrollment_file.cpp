@@ -66,7 +66,13 @@ bool EnrollmentFromJson(const std::string& text, Enrollment* e, std::string* err
   std::unique_ptr<Json::CharReader> reader(b.newCharReader());
   Json::Value root;
   std::string errs;
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errs) || !root.isObject()) {
+  bool parsed = false;
+  try {
+    parsed = reader->parse(text.data(), text.data() + text.size(), &root, &errs);
+  } catch (const Json::Exception&) {  // nesting beyond the reader's stack limit
+    parsed = false;
+  }
+  if (!parsed || !root.isObject()) {
     *error = "not a JSON object";
     return false;
   }

@@ -2,6 +2,7 @@
 // prints every result and every event as one JSON line; with --simulator on the
 // virtual cameras and illuminator.
 #include <cstdio>
+#include <deque>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -16,6 +17,7 @@
 #include "control/ocuvant_ctrl.h"
 #include "hosts/ocuvant/command.h"
 #include "hosts/ocuvant/json_line.h"
+#include "hosts/ocuvant/shell_tokens.h"
 #include "hosts/ocuvant/simulated_devices.h"
 #include "platform/thread.h"
 
@@ -34,7 +36,8 @@ constexpr const char* kUsage =
     "  set PROPERTY VALUE       set a property (rest of the line; \"...\" for a JSON string)\n"
     "  call METHOD ARGS...      call a method; arguments are integers, \"strings\", bare\n"
     "                           words, {...} texts, or [ints]/null for database pointers\n"
-    "  wait EVENT SECONDS       run the message loop until EVENT fired (or time-out)\n"
+    "  wait EVENT SECONDS       run the message loop until EVENT fired (or time-out);\n"
+    "                           only events since the previous other command count\n"
     "  pump MS                  run the message loop for MS milliseconds\n"
     "  quit                     stop\n"
     "Lines starting with # are comments. Results print as {\"result\":...}, events as\n"
@@ -74,68 +77,32 @@ class ShellSink final : public control::GenericEventSink {
     line += '}';
     out_.Line(line);
     std::lock_guard<std::mutex> lock(mutex_);
-    ++fired_[name];
+    fired_[name].push_back(++sequence_);
   }
-  // Takes one unconsumed occurrence of the event, if any.
-  bool Consume(const std::string& name) {
+  // Where the event history stands now: occurrences up to here are older.
+  uint64_t Mark() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sequence_;
+  }
+  // Takes one unconsumed occurrence of the event fired after `mark`, if any (older
+  // ones are dropped: they belong to earlier commands).
+  bool Consume(const std::string& name, uint64_t mark) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = fired_.find(name);
-    if (it == fired_.end() || it->second == 0) return false;
-    --it->second;
+    if (it == fired_.end()) return false;
+    std::deque<uint64_t>& seen = it->second;
+    while (!seen.empty() && seen.front() <= mark) seen.pop_front();
+    if (seen.empty()) return false;
+    seen.pop_front();
     return true;
   }
 
  private:
   Output& out_;
   std::mutex mutex_;
-  std::map<std::string, int> fired_;
+  uint64_t sequence_ = 0;  // one more per event fired
+  std::map<std::string, std::deque<uint64_t>> fired_;
 };
-
-// Splits "call X a b {..}" arguments: "strings", {...}/[...] balanced, or bare words.
-bool Tokenize(const std::string& text, std::vector<std::string>* tokens, std::string* error) {
-  size_t i = 0;
-  while (true) {
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    if (i >= text.size()) return true;
-    const size_t start = i;
-    if (text[i] == '"') {
-      for (++i; i < text.size() && text[i] != '"'; ++i) {
-        if (text[i] == '\\') ++i;
-      }
-      if (i >= text.size()) {
-        *error = Cat("unterminated string: ", text.substr(start));
-        return false;
-      }
-      ++i;
-    } else if (text[i] == '{' || text[i] == '[') {
-      int depth = 0;
-      bool inString = false;
-      for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-          if (c == '\\')
-            ++i;
-          else if (c == '"')
-            inString = false;
-        } else if (c == '"') {
-          inString = true;
-        } else if (c == '{' || c == '[') {
-          ++depth;
-        } else if ((c == '}' || c == ']') && --depth == 0) {
-          break;
-        }
-      }
-      if (i >= text.size()) {
-        *error = Cat("unbalanced argument: ", text.substr(start));
-        return false;
-      }
-      ++i;
-    } else {
-      while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    }
-    tokens->push_back(text.substr(start, i - start));
-  }
-}
 
 class Shell {
  public:
@@ -156,6 +123,8 @@ class Shell {
     in >> name;
     std::string rest;
     std::getline(in, rest);
+    // `wait` answers to events fired from the start of the latest other command on.
+    if (verb != "wait") commandMark_ = sink_.Mark();
     if (verb == "get" || verb == "set" || verb == "call") {
       Dispatch(verb, name, rest);
     } else if (verb == "wait") {
@@ -267,7 +236,7 @@ class Shell {
     if (control::FindEvent(event) == nullptr) return out_.Error(Cat("unknown event '", event, "'"));
     const uint32_t start = platform::GetTickCount();
     const uint32_t limit = static_cast<uint32_t>(seconds) * 1000u;
-    while (!sink_.Consume(event)) {
+    while (!sink_.Consume(event, commandMark_)) {
       const uint32_t spent = platform::TicksSince(start);
       if (spent >= limit) {
         return out_.Error(Cat("wait ", event, ": no event within ", std::to_string(seconds), " s"));
@@ -283,6 +252,7 @@ class Shell {
   std::vector<std::vector<int32_t>> arrays_;
   std::unique_ptr<control::COcuvantCtrl> control_;
   ShellSink sink_;
+  uint64_t commandMark_ = 0;
 };
 
 int RunShell(const std::vector<std::string>& args) {

@@ -83,18 +83,31 @@ class ResultEvents : public ::testing::Test {
   Sink sink;
 };
 
+// A session that ran hands out the control's own template areas; one that never ran
+// (-10: no camera) hands out none of them, since they may hold another session's.
 TEST_F(ResultEvents, ArrayEventPointsIntoTheControlsTemplateAreas) {
-  c->ControlWindow().Send(WM_ENROLL_BOTH_DONE, static_cast<uintptr_t>(-10));
+  c->ControlWindow().Send(WM_ENROLL_BOTH_DONE, static_cast<uintptr_t>(-1));
   Settle();
   ASSERT_EQ(sink.fired.size(), 2u);
   const Fired& f = sink.fired[0];
   EXPECT_EQ(f.name, "EnrollBothIrisEvent");
-  EXPECT_EQ(f.result, -10);
+  EXPECT_EQ(f.result, -1);
   EXPECT_EQ(f.areas[1], c->m_small.templates[EyeRight]);
   EXPECT_EQ(f.areas[2], c->m_big.templates[EyeLeft]);
   EXPECT_EQ(f.areas[5], c->m_q5.templates[EyeRight]);
   EXPECT_EQ(sink.fired[1].name, "CloseCameraEvent");
   EXPECT_EQ(sink.fired[1].texts[0], "0");
+
+  sink.fired.clear();
+  c->m_big.templates[EyeLeft][0] = 0x1234;  // another session's data
+  c->ControlWindow().Send(WM_ENROLL_BOTH_DONE, static_cast<uintptr_t>(-10));
+  Settle();
+  ASSERT_GE(sink.fired.size(), 1u);
+  EXPECT_EQ(sink.fired[0].result, -10);
+  for (const int32_t* area : sink.fired[0].areas) {
+    EXPECT_NE(area, c->m_big.templates[EyeLeft]);
+    EXPECT_EQ(area[0], 0);
+  }
 }
 
 TEST_F(ResultEvents, FailedStringEventsFollowTheEyeRules) {

@@ -186,9 +186,16 @@ TEST_F(SessionTest, MatchWithoutCameraWritesTheQ5DatabaseAndEndsWithMinusTen) {
   ASSERT_TRUE(PumpUntil([&] { return !events_.Named("MatchIrisEvent").empty(); }, 8000));
   EXPECT_TRUE(events_.HasLog("match|等待启动消息"));
   EXPECT_EQ(events_.Named("MatchIrisEvent")[0].a, -10);
-  // A Q5 database of no templates writes nothing and is refused.
-  std::filesystem::remove(drive / "q5_match.iris");
+  // A Q5 database of no templates is refused and leaves an empty file in place of the
+  // previous call's database; a negative count writes nothing.
   EXPECT_EQ(control_->MatchIris(nullptr, 0, nullptr, 0, q5.data(), 0, 0, 0), -1);
+  ASSERT_TRUE(std::filesystem::exists(drive / "q5_match.iris"));
+  EXPECT_EQ(std::filesystem::file_size(drive / "q5_match.iris"), 0u);
+  std::filesystem::remove(drive / "q5_match.iris");
+  EXPECT_EQ(control_->MatchIris(nullptr, 0, nullptr, 0, nullptr, 0, 0, 0), -1);
+  EXPECT_EQ(std::filesystem::file_size(drive / "q5_match.iris"), 0u) << "null database, no data";
+  std::filesystem::remove(drive / "q5_match.iris");
+  EXPECT_EQ(control_->MatchIris(nullptr, 0, nullptr, 0, q5.data(), -3, 0, 0), -1);
   EXPECT_FALSE(std::filesystem::exists(drive / "q5_match.iris"));
   ::unsetenv("OCUVANT_DRIVE_D");
 }

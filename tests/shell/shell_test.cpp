@@ -319,6 +319,29 @@ TEST(ShellInput, ReadsStandardInputWithCrLfLinesUntilItsEnd) {
   EXPECT_EQ(t.Of("get StringMode").Result(), 0);
 }
 
+// `wait` answers to an event fired since the previous other command began, not to one
+// left over from before it; two waits after one command both count from it.
+TEST(ShellWait, OnlyEventsSinceThePreviousCommand) {
+  const std::string script =
+      "call StopIris\n"
+      "pump 1500\n"
+      "call CloseIris\n"
+      "wait CloseCameraEvent 1\n"
+      "call StopIris\n"
+      "wait CloseCameraEvent 3\n"
+      "wait CloseCameraEvent 1\n"
+      "quit\n";
+  const ChildResult r = RunOcuvant({"shell"}, script);
+  ExpectCleanExit(r);
+  Transcript t;
+  std::string error;
+  ASSERT_TRUE(t.Build(script, r.out, &error)) << error << "\n" << r.out;
+  EXPECT_EQ(t.Of("call CloseIris").Result(), -2);  // nothing open: no event
+  EXPECT_TRUE(t.Of("wait CloseCameraEvent 1", 0).IsError()) << "the first close's event counted";
+  EXPECT_EQ(t.Of("wait CloseCameraEvent 3").Result(), "CloseCameraEvent");
+  EXPECT_TRUE(t.Of("wait CloseCameraEvent 1", 1).IsError()) << "one event answered two waits";
+}
+
 TEST(ShellCommandLine, UsageErrorsAndHelp) {
   const ChildResult two = RunOcuvant({"shell", "a.ocs", "b.ocs"});
   EXPECT_EQ(two.exitCode, 2);
