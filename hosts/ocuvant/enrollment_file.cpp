@@ -58,6 +58,9 @@ std::string EnrollmentToJson(const Enrollment& e) {
   root["templates"] = kinds;
   Json::StreamWriterBuilder w;
   w["indentation"] = " ";
+  // Labels and kind names are written byte for byte (only control characters escaped),
+  // so that any label, UTF-8 or not, reads back as it was.
+  w["emitUTF8"] = true;
   return Json::writeString(w, root) + "\n";
 }
 

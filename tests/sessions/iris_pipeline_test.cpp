@@ -1,7 +1,6 @@
 // The iris frame pipeline: conversion, mirror, eye cuts, skipped frames, realtime raw
 // captures, wrong-size frames; driven frame by frame and through the virtual camera.
 #include <fstream>
-#include <regex>
 
 #include "capture/capture_video.h"
 #include "session/iris_pipeline.h"
@@ -33,6 +32,23 @@ std::vector<uint8_t> PatternFrame() {
 
 uint8_t Grey(int r, int c) {
   return uint8_t(r * 7 + c * 3);
+}
+
+// The number N of a realtime capture named "both[YYYY-MM-DD_HH-MM-SS]N.raw", or -1 when
+// the name has another form. (Parsed by hand: GCC 12's <regex> warns under ASan.)
+int RealtimeFileNumber(const std::string& name) {
+  const std::string shape = "both[dddd-dd-dd_dd-dd-dd]";
+  if (name.size() <= shape.size() + 4 || name.substr(name.size() - 4) != ".raw") return -1;
+  for (size_t i = 0; i < shape.size(); ++i) {
+    const bool digit = name[i] >= '0' && name[i] <= '9';
+    if (shape[i] == 'd' ? !digit : name[i] != shape[i]) return -1;
+  }
+  int number = 0;
+  for (size_t i = shape.size(); i < name.size() - 4; ++i) {
+    if (name[i] < '0' || name[i] > '9' || number > 100000000) return -1;
+    number = number * 10 + (name[i] - '0');
+  }
+  return number;
 }
 
 TEST(IrisPipelineParts, TopRowFirstPixelBecomesLastColumn) {
@@ -178,13 +194,12 @@ TEST_F(PipelineTest, RealtimeCapturesEveryHalfSecondNumberedOnward) {
   Feed(frame);  // within 500 ms: no second file
   auto files = RealtimeFiles();
   ASSERT_EQ(files.size(), 1u);
-  const std::regex name(R"(both\[\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\](\d+)\.raw)");
-  std::smatch m;
   const std::string first = files[0].filename().string();
-  ASSERT_TRUE(std::regex_match(first, m, name)) << first;
-  EXPECT_EQ(std::stoi(m[1]), before + 1);  // the first file of a process carries 1
+  const int number = RealtimeFileNumber(first);
+  ASSERT_GE(number, 0) << first;
+  EXPECT_EQ(number, before + 1);  // the first file of a process carries 1
   if (before == 0) {
-    EXPECT_EQ(std::stoi(m[1]), 1);
+    EXPECT_EQ(number, 1);
   }
   ASSERT_EQ(std::filesystem::file_size(files[0]), session::kGreyFrameBytes);
   std::ifstream in(files[0], std::ios::binary);

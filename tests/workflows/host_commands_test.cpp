@@ -45,6 +45,22 @@ TEST(EnrollmentFile, RoundTripAndDatabase) {
   EXPECT_EQ(std::memcmp(db.words.data() + 128, Pattern(1).data() + 512, 512), 0);
 }
 
+TEST(EnrollmentFile, AnyLabelBytesReadBackAsWritten) {
+  // UTF-8, an overlong sequence, a stray continuation byte, a NUL and control bytes.
+  for (const std::string label : {std::string("\xE5\xBC\xA0\xE4\xB8\x89 (zhang)"),
+                                  std::string("b\xC1\x9B" "a"), std::string("\x9B\xFF\xFE"),
+                                  std::string("a\0b\x01\n\"\\", 7)}) {
+    Enrollment e;
+    e.label = label;
+    e.templates["q5\xC5"][0] = Pattern(2);
+    Enrollment back;
+    std::string error;
+    ASSERT_TRUE(EnrollmentFromJson(EnrollmentToJson(e), &back, &error)) << error;
+    EXPECT_EQ(back.label, label);
+    EXPECT_EQ(back.templates, e.templates);
+  }
+}
+
 TEST(EnrollmentFile, RefusesMalformedFiles) {
   Enrollment e;
   std::string error;
