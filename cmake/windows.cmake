@@ -71,7 +71,7 @@ get_property(layer_objects GLOBAL PROPERTY OCUVANT_LAYER_OBJECTS)
 add_library(ocuvant STATIC ${layer_objects})
 target_include_directories(ocuvant PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(ocuvant PUBLIC Threads::Threads ocuvant_win_jsoncpp ocuvant_win_hidapi
-  winmm ole32 oleaut32 uuid user32 gdi32)
+  winmm ole32 oleaut32 uuid strmiids user32 gdi32)
 
 # The simulator: renderer, virtual devices and the reference face library as a DLL.
 ocuvant_sources(render_sources simulator/render)
