@@ -454,7 +454,18 @@ bool DirectShowSource::Start(FrameSink* sink, std::string* error) {
   if (!connected_ || !control_) return false;
   EnsureComApartment();
   sink_.store(sink, std::memory_order_release);
-  const HRESULT hr = control_->Run();
+  HRESULT hr = control_->Run();
+  if (SUCCEEDED(hr)) {
+    // A graph may finish the transition after Run returned (S_FALSE; Wine's graph
+    // always does), and a filter that fails then reports it here.
+    OAFilterState state = State_Stopped;
+    const HRESULT settled = control_->GetState(2000, &state);
+    if (FAILED(settled)) {
+      hr = settled;
+    } else if (settled == S_OK && state != State_Running) {
+      hr = E_FAIL;
+    }
+  }
   if (FAILED(hr)) {
     char text[96];
     std::snprintf(text, sizeof text, "IMediaControl::Run failed: %s", HresultText(hr).c_str());

@@ -18,12 +18,12 @@
 #include <dshow.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -420,6 +420,7 @@ class Filter final : public IBaseFilter, public IAMFilterMiscFlags {
   }
   STDMETHODIMP Pause() override {
     std::lock_guard<std::recursive_mutex> lock(stateMutex_);
+    if (failRun_) return E_FAIL;  // the graph pauses its filters before it runs them
     if (state_ == State_Stopped) {
       if (!source_ || !pin_->Commit()) return VFW_E_NOT_CONNECTED;
       std::string error;
