@@ -107,3 +107,16 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/ocx/CMakeLists.txt)
   add_subdirectory(ocx)
 endif()
 add_subdirectory(tests/windows)
+
+# The engines' benchmarks, to compare the same code under Wine with the Linux build
+# (.ci/windows/bench-wine cross-builds Google Benchmark into OCUVANT_WIN_DEPS first).
+option(OCUVANT_WIN_BENCH "Build bench_matcher and bench_engine_process" OFF)
+if(OCUVANT_WIN_BENCH)
+  foreach(name bench_matcher bench_engine_process)
+    add_executable(${name} ${CMAKE_SOURCE_DIR}/bench/${name}.cpp)
+    target_compile_definitions(${name} PRIVATE BENCHMARK_STATIC_DEFINE)
+    target_include_directories(${name} SYSTEM PRIVATE ${OCUVANT_WIN_DEPS}/include)
+    target_link_libraries(${name} PRIVATE ocuvant ocuvant_render
+      ${OCUVANT_WIN_DEPS}/lib/libbenchmark_main.a ${OCUVANT_WIN_DEPS}/lib/libbenchmark.a shlwapi)
+  endforeach()
+endif()

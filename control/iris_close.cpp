@@ -99,7 +99,10 @@ void COcuvantCtrl::CloseIrisVideo(NextAction next) {
 // thread (this runs on the failing camera's streaming thread, which the close stops).
 // The host sees the log line of the capture layer and then CloseCameraEvent. An
 // armed enrollment or match keeps its camera until it ends at its time-out: the host
-// gets the session's result first, and its handler closes the camera. A camera of the
+// gets the session's result first, and its handler closes the camera. So does an
+// enrollment between its steps: step 1 arms on the lost camera and ends at its time-out
+// (closing here would end the enrollment with -10 after the close, then close again).
+// A camera of the
 // main session that is lost while that session is being closed (every close marks
 // m_framesIgnored first) is left to that close: a second close would report the
 // camera closed twice, or, running late, close the next camera the host opened.
@@ -111,7 +114,7 @@ void COcuvantCtrl::OnCameraLost(const char* sessionName) {
   const bool face = std::strcmp(sessionName, "InfraredFace") == 0;
   if ((iris || photo || face) && m_framesIgnored) return;
   if (iris && !m_irisOpen) return;
-  if (iris && m_sessionMode.load() != ModeIdle) return;
+  if (iris && (m_sessionMode.load() != ModeIdle || m_enrollStep.load() == 1)) return;
   if (photo && !m_photoOpen) return;
   if (face && !m_faceOpen) return;
   if (!iris && !photo && !background && !face) return;

@@ -8,6 +8,7 @@
 #include "ocx/module.h"
 #include "ocx/property_page.h"
 #include "ocx/registration.h"
+#include "session/match_pool.h"
 
 namespace ocuvant::ocx {
 
@@ -80,7 +81,12 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* out) {
 }
 
 STDAPI DllCanUnloadNow() {
-  return CanUnload() ? S_OK : S_FALSE;
+  if (!CanUnload()) return S_FALSE;
+  // The match threads end now, outside the loader lock: in DLL_PROCESS_DETACH a thread
+  // cannot be joined (FreeLibrary would hang), and left running it would run code
+  // that is no longer mapped.
+  ocuvant::session::StopMatchPool();
+  return S_OK;
 }
 
 STDAPI DllRegisterServer() {

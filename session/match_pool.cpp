@@ -1,13 +1,14 @@
 #include "session/match_pool.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 namespace ocuvant::session {
 
 namespace {
 
-// Detaches the pool from the engines before its threads stop at process exit.
+// Detaches the pool from the engines before its threads stop.
 struct ProcessPool {
   explicit ProcessPool(int32_t threads) : runner(threads) {
     engine::SetMatchRunner(&runner, kMatchPoolMinTemplates);
@@ -15,6 +16,12 @@ struct ProcessPool {
   ~ProcessPool() { engine::SetMatchRunner(nullptr, 0); }
   PoolMatchRunner runner;
 };
+
+// Not a static object: its destructor would join the threads while a module that is
+// being unloaded runs its static destructors (on Windows under the loader lock, where
+// threads cannot end). A pool still running at process exit ends with the process.
+std::mutex g_poolLock;
+ProcessPool* g_pool = nullptr;
 
 }  // namespace
 
@@ -30,8 +37,20 @@ int32_t MatchPoolSize(int32_t maxThreads) {
 }
 
 int32_t StartMatchPool(int32_t maxThreads) {
-  static ProcessPool pool(MatchPoolSize(maxThreads));
-  return pool.runner.Threads();
+  const std::lock_guard<std::mutex> lock(g_poolLock);
+  if (g_pool == nullptr) g_pool = new ProcessPool(MatchPoolSize(maxThreads));
+  return g_pool->runner.Threads();
+}
+
+void StopMatchPool() {
+  const std::lock_guard<std::mutex> lock(g_poolLock);
+  delete g_pool;
+  g_pool = nullptr;
+}
+
+bool MatchPoolRunning() {
+  const std::lock_guard<std::mutex> lock(g_poolLock);
+  return g_pool != nullptr;
 }
 
 }  // namespace ocuvant::session

@@ -36,4 +36,10 @@ int32_t MatchPoolSize(int32_t maxThreads);
 // the engines; returns its thread count. Called when the engines are initialised.
 int32_t StartMatchPool(int32_t maxThreads = kDefaultMatchThreads);
 
+// Takes the pool from the engines and joins its threads; the next StartMatchPool makes a
+// new one. Only while no scan runs: a module calls it when its last object is gone and
+// before it is unloaded.
+void StopMatchPool();
+bool MatchPoolRunning();
+
 }  // namespace ocuvant::session

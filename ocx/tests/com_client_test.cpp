@@ -452,6 +452,44 @@ constexpr DISPID kEnrollBothIrisEvent = 2;
 constexpr DISPID kMatchIrisEvent = 5;
 constexpr DISPID kCloseCameraEvent = 10;
 
+// Events without a whole workflow (the short check of a slow, emulated host): two sinks,
+// the log lines of the camera's session threads and the close event of StopIris, all
+// delivered on this thread.
+void EventChecks(IDispatch* d) {
+  IConnectionPointContainer* cpc = nullptr;
+  IConnectionPoint* cp = nullptr;
+  d->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc));
+  Check(cpc != nullptr && cpc->FindConnectionPoint(DIID__DOcuvantEvents, &cp) == S_OK,
+        "FindConnectionPoint");
+  if (cp == nullptr) return;
+  Sink a, b;
+  DWORD ca = 0, cb = 0;
+  Check(cp->Advise(&a, &ca) == S_OK && cp->Advise(&b, &cb) == S_OK && ca != cb, "two sinks");
+  const DWORD self = GetCurrentThreadId();
+  InvokeDisp(d, 8, DISPATCH_PROPERTYPUT, {Str(R"({"log":"1","with_big_iris":"1"})")});
+  Call init = InvokeDisp(d, 10, DISPATCH_METHOD, {});
+  Check(V_I4(&init.result) == 1, "InitIris on the virtual camera = 1");
+  const DWORD t0 = GetTickCount();
+  Check(PumpUntil([&] { return a.Count(1) > 0; }, 60000), "LogInfo lines arrive");
+  std::printf("first LogInfo after %lu ms\n", static_cast<unsigned long>(GetTickCount() - t0));
+  Call stop = InvokeDisp(d, 12, DISPATCH_METHOD, {});
+  Check(stop.hr == S_OK, "StopIris");
+  Check(PumpUntil([&] { return a.Count(kCloseCameraEvent) > 0; }, 60000),
+        "CloseCameraEvent arrives");
+  std::printf("events: %zu, InitIris to CloseCameraEvent %lu ms\n", a.events.size(),
+              static_cast<unsigned long>(GetTickCount() - t0));
+  const Sink::Event* closed = a.Last(kCloseCameraEvent);
+  Check(closed != nullptr && closed->ints.size() == 2, "CloseCameraEvent has two arguments");
+  bool onThisThread = !a.events.empty();
+  for (const Sink::Event& e : a.events) onThisThread = onThisThread && e.thread == self;
+  Check(onThisThread, "every event on the host's thread");
+  Check(b.Count(kCloseCameraEvent) == a.Count(kCloseCameraEvent) && b.Count(1) > 0,
+        "the second sink got them too");
+  Check(cp->Unadvise(cb) == S_OK && cp->Unadvise(ca) == S_OK, "Unadvise");
+  cp->Release();
+  cpc->Release();
+}
+
 void WorkflowChecks(IDispatch* d) {
   IConnectionPointContainer* cpc = nullptr;
   IConnectionPoint* cp = nullptr;
@@ -570,6 +608,7 @@ void TypeLibraryFileChecks(const char* path) {
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "dispatch";
+  std::setvbuf(stdout, nullptr, _IONBF, 0);  // a killed run still shows how far it got
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   if (mode == "typelib" && argc > 2) {
     TypeLibraryFileChecks(argv[2]);
@@ -588,10 +627,14 @@ int main(int argc, char** argv) {
   if (d != nullptr) {
     if (mode == "workflow") {
       WorkflowChecks(d);
+    } else if (mode == "events") {
+      EventChecks(d);
+      std::printf("checks done at %lu ms\n", static_cast<unsigned long>(GetTickCount()));
     } else {
       DispatchChecks(d);
     }
     d->Release();
+    std::printf("control released at %lu ms\n", static_cast<unsigned long>(GetTickCount()));
   }
   CoUninitialize();
   std::printf("%s: %d checks, %d failed\n", mode.c_str(), g_checks, g_failures);

@@ -193,6 +193,30 @@ TEST(ParallelScan, TwoCallersShareOnePool) {
   EXPECT_EQ(mismatches.load(), 0);
 }
 
+// The process's pool: started once, handed to the engines, stopped (its threads joined,
+// the engines back on the calling thread) and started again, with the same results.
+TEST(MatchPool, ProcessPoolStopsAndStartsAgain) {
+  std::mt19937 rng(77);
+  auto state = std::make_unique<MatcherState>();
+  const Template probe = Flat(0x5b);
+  const std::vector<uint8_t> db =
+      Database(rng, 3 * session::kMatchPoolMinTemplates, probe, Flat(0x5a), {100, 5000});
+  const Result want = Match(*state, kBigMatchParams, db, probe);
+  for (int round = 0; round < 2; ++round) {
+    const int32_t threads = session::StartMatchPool(3);
+    EXPECT_EQ(session::StartMatchPool(3), threads);  // later calls keep it
+    EXPECT_TRUE(session::MatchPoolRunning());
+    EXPECT_NE(CurrentMatchRunner(), nullptr);
+    ExpectSame(Match(*state, kBigMatchParams, db, probe), want, "process pool");
+    session::StopMatchPool();
+    EXPECT_FALSE(session::MatchPoolRunning());
+    EXPECT_EQ(CurrentMatchRunner(), nullptr);
+    ExpectSame(Match(*state, kBigMatchParams, db, probe), want, "after the stop");
+  }
+  session::StopMatchPool();  // stopping a stopped pool does nothing
+  EXPECT_FALSE(session::MatchPoolRunning());
+}
+
 TEST(MatchPool, SizeFollowsTheMachineAndTheLimit) {
   const auto hardware = static_cast<int32_t>(std::thread::hardware_concurrency());
   EXPECT_EQ(session::MatchPoolSize(1), 1);

@@ -48,8 +48,9 @@ TEST(EnrollmentFile, RoundTripAndDatabase) {
 TEST(EnrollmentFile, AnyLabelBytesReadBackAsWritten) {
   // UTF-8, an overlong sequence, a stray continuation byte, a NUL and control bytes.
   for (const std::string& label : {std::string("\xE5\xBC\xA0\xE4\xB8\x89 (zhang)"),
-                                  std::string("b\xC1\x9B" "a"), std::string("\x9B\xFF\xFE"),
-                                  std::string("a\0b\x01\n\"\\", 7)}) {
+                                   std::string("b\xC1\x9B"
+                                               "a"),
+                                   std::string("\x9B\xFF\xFE"), std::string("a\0b\x01\n\"\\", 7)}) {
     Enrollment e;
     e.label = label;
     e.templates["q5\xC5"][0] = Pattern(2);

@@ -2,6 +2,8 @@
 // gets the session's time-out result at its time, then the camera's close.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <atomic>
+#include <memory>
 
 #include "device/illuminator_command.h"
 #include "platform/thread.h"
@@ -83,6 +85,34 @@ TEST_F(StalledCamera, UnpluggedDuringEnrollmentEndsAtTheTimeOut) {
   EXPECT_TRUE(ContainsInOrder(HidCodes(), {CmdSessionStart, CmdSessionStop, CmdResultFail}));
   EXPECT_FALSE(ctrl_->m_irisOpen);
   EXPECT_EQ(events_.Count("CloseCameraEvent"), 1u);
+}
+
+// The camera is reported lost between the two steps of an enrollment (step 0 done, the
+// result handler starting step 1, not armed yet): the enrollment still ends with one
+// result, and the camera is closed once, after it. (The camera here keeps delivering,
+// so step 1 completes.)
+TEST_F(StalledCamera, CameraLostBetweenTheStepsIsClosedAfterTheResult) {
+  UseSubject(35, "present");
+  ctrl_->SetEnrollIrisTimeout(5);
+  // (Left in place to the end: session threads log until the control is gone.)
+  const auto reported = std::make_shared<std::atomic<bool>>(false);
+  control::COcuvantCtrl* ctrl = ctrl_.get();
+  events_.onLog = [reported, ctrl](const std::string&, const std::string& log) {
+    // Logged by the handler that starts step 1, on the host's thread.
+    if (log.rfind("------------------->开始1(", 0) == 0 && !reported->exchange(true)) {
+      ctrl->OnCameraLost("IrisCapture");
+    }
+  };
+  ASSERT_EQ(ctrl_->InitIris(), 1);
+  ASSERT_EQ(ctrl_->EnrollBothIris(), 1);
+  ASSERT_TRUE(WaitForEvent("EnrollBothIrisEvent", 20000));
+  ASSERT_TRUE(WaitForEvent("CloseCameraEvent", 3000));
+  PumpUntil([] { return false; }, 500);  // a second close would arrive by now
+  EXPECT_TRUE(*reported);
+  EXPECT_EQ(events_.Count("EnrollBothIrisEvent"), 1u);
+  EXPECT_EQ(events_.Count("CloseCameraEvent"), 1u);
+  EXPECT_LT(IndexOf("EnrollBothIrisEvent"), IndexOf("CloseCameraEvent"));
+  EXPECT_EQ(events_.Events()[size_t(IndexOf("EnrollBothIrisEvent"))].ints.back(), 1);
 }
 
 // A single-eye enrollment whose camera stalls after the person closed the eyes ends

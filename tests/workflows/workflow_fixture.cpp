@@ -45,8 +45,11 @@ void RecordingEvents::CloseCameraEvent(int32_t kind, int32_t result) {
   Add({"CloseCameraEvent", {kind, result}, {}, {}});
 }
 void RecordingEvents::LogInfo(const std::string& tag, const std::string& log) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  logs_.push_back(tag + "|" + log);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    logs_.push_back(tag + "|" + log);
+  }
+  if (onLog) onLog(tag, log);
 }
 
 std::vector<RecordedEvent> RecordingEvents::Events() const {

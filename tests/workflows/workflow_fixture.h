@@ -44,6 +44,10 @@ class RecordingEvents final : public control::EventSink {
   size_t Count(const std::string& name) const;
   std::vector<std::string> Logs() const;
 
+  // Called with every log line as it is logged, on the logging thread (set it before
+  // the session starts).
+  std::function<void(const std::string& tag, const std::string& log)> onLog;
+
  private:
   void Add(RecordedEvent e);
   mutable std::mutex mutex_;
