@@ -504,6 +504,14 @@ void WorkflowChecks(IDispatch* d) {
   // Logging on: LogInfo lines come from session threads and must arrive here too.
   InvokeDisp(d, 8, DISPATCH_PROPERTYPUT,
              {Str(R"({"log":"1","with_big_iris":"1","iris_hid_ctl":"1"})")});
+  // The cameras the workflow runs on (the simulator's, or DirectShow's devices).
+  Call cameras = InvokeDisp(d, 9, DISPATCH_METHOD, {Long(0)});
+  if (cameras.hr == S_OK && V_VT(&cameras.result) == VT_BSTR) {
+    std::printf("cameras: %s\n", ocuvant::platform::WideToUtf8(
+                                     V_BSTR(&cameras.result), SysStringLen(V_BSTR(&cameras.result)))
+                                     .c_str());
+  }
+  VariantClear(&cameras.result);
   const DWORD t0 = GetTickCount();
   Call init = InvokeDisp(d, 10, DISPATCH_METHOD, {});
   Check(V_I4(&init.result) == 1, "InitIris on the virtual camera = 1");
