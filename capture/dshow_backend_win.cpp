@@ -23,6 +23,7 @@
 #include "capture/capture_hooks.h"
 #include "capture/capture_results.h"
 #include "capture/dshow_com_win.h"
+#include "capture/picture_window_win.h"
 #include "platform/utf16_win.h"
 
 // Defined in libstrmiids.a, not declared by mingw-w64's headers.
@@ -434,8 +435,8 @@ int32_t DirectShowSource::Connect(int32_t* width, int32_t* height) {
 void DirectShowSource::AttachVideoWindow(const void* owner) {
   if (!connected_ || nullRenderer_ || !window_) return;
   EnsureComApartment();
-  HWND hwnd = static_cast<HWND>(const_cast<void*>(owner));
-  if (hwnd == nullptr) {  // a session whose picture is never shown
+  const HWND hwnd = PictureWindow(owner);
+  if (hwnd == nullptr) {  // a session whose picture is not shown (headless, background)
     window_->put_Visible(OAFALSE);
     window_->put_AutoShow(OAFALSE);
     window_->put_Owner(reinterpret_cast<OAHWND>(nullptr));
@@ -448,6 +449,11 @@ void DirectShowSource::AttachVideoWindow(const void* owner) {
   window_->SetWindowPosition(0, 0, client.right - client.left, client.bottom - client.top);
   window_->put_AutoShow(OATRUE);  // the renderer shows it when the graph runs
   window_->put_Visible(running_ ? OATRUE : OAFALSE);
+  char text[96];
+  std::snprintf(text, sizeof text, "live picture in window %p (%ldx%ld)", static_cast<void*>(hwnd),
+                static_cast<long>(client.right - client.left),
+                static_cast<long>(client.bottom - client.top));
+  LogIfEnabled(text, "capture");
 }
 
 bool DirectShowSource::Start(FrameSink* sink, std::string* error) {
