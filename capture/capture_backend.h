@@ -59,6 +59,10 @@ class CaptureSource {
   virtual void Stop() = 0;
   // True on this source's streaming thread (inside the sink).
   virtual bool OnStreamingThread() const = 0;
+  // After Connect: the window that shows the live picture as a child over its client
+  // area, or nullptr for a picture that stays hidden. Sources without a picture of
+  // their own ignore it.
+  virtual void AttachVideoWindow(const void* /*owner*/) {}
 };
 
 class CaptureBackend {

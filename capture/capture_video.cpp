@@ -94,6 +94,7 @@ int32_t CCaptureVideo::Open(int32_t deviceIndex, WindowHandle owner, FrameRoute 
   }
   m_grabber.SetFrameSize(width, height);
   m_ownerWindow = owner;
+  m_source->AttachVideoWindow(owner);
   m_state = CaptureState::Built;
   return kCaptureOk;
 }
@@ -129,6 +130,7 @@ int32_t CCaptureVideo::OpenPhotoVideo(int32_t deviceIndex) {
   }
   m_grabber.SetFrameSize(width, height);
   m_ownerWindow = nullptr;  // the background camera's picture is never shown
+  m_source->AttachVideoWindow(nullptr);
   m_state = CaptureState::Built;
   return kCaptureOk;
 }
@@ -147,9 +149,12 @@ int32_t CCaptureVideo::Run() {
 }
 
 void CCaptureVideo::SetOwnerWindow(WindowHandle owner) {
-  // This build shows no live picture: the owner is only recorded.
+  // Before any graph exists the owner is only recorded.
   std::lock_guard<std::mutex> lock(m_graphMutex);
   m_ownerWindow = owner;
+  if (m_source && m_state != CaptureState::Empty && owner != nullptr) {
+    m_source->AttachVideoWindow(owner);
+  }
 }
 
 void CCaptureVideo::RequestSnapshot(int32_t captureKind, const std::string& path) {

@@ -71,7 +71,7 @@ get_property(layer_objects GLOBAL PROPERTY OCUVANT_LAYER_OBJECTS)
 add_library(ocuvant STATIC ${layer_objects})
 target_include_directories(ocuvant PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(ocuvant PUBLIC Threads::Threads ocuvant_win_jsoncpp ocuvant_win_hidapi
-  winmm ole32 oleaut32 uuid user32 gdi32)
+  winmm ole32 oleaut32 uuid strmiids user32 gdi32)
 
 # The simulator: renderer, virtual devices and the reference face library as a DLL.
 ocuvant_sources(render_sources simulator/render)
@@ -85,6 +85,21 @@ add_library(travex_face_reference MODULE simulator/face/face_detector.cpp
 target_include_directories(travex_face_reference PRIVATE ${CMAKE_SOURCE_DIR})
 set_target_properties(travex_face_reference PROPERTIES PREFIX "" OUTPUT_NAME "TravexFace(32bit)"
   SUFFIX ".dll" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+# The simulator's cameras as a DirectShow source filter DLL (regsvr32 registers them in
+# the video input device category): ocuvant_vcam.dll (i686), ocuvant_vcam64.dll (x86_64).
+set(vcam_name ocuvant_vcam)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(vcam_name ocuvant_vcam64)
+endif()
+add_library(ocuvant_vcam SHARED simulator/dshow/virtual_camera_filter_win.cpp
+            simulator/dshow/virtual_camera_filter.def)
+target_link_libraries(ocuvant_vcam PRIVATE ocuvant_simulator strmiids ole32 oleaut32 uuid)
+set_target_properties(ocuvant_vcam PROPERTIES PREFIX "" OUTPUT_NAME ${vcam_name} SUFFIX ".dll"
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  target_link_options(ocuvant_vcam PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
 
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)

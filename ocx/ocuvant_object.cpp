@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "capture/picture_window_win.h"
 #include "ocx/about_box.h"
 #include "ocx/event_connection_point.h"
 #include "ocx/module.h"
@@ -25,6 +26,18 @@ constexpr DWORD kSafetyOptions =
 constexpr size_t kIntsPerTemplate = 512 / sizeof(int32_t);
 constexpr wchar_t kViewClass[] = L"OcuvantControlView";
 
+// The control's window in its container. The live picture of a camera session (the
+// video renderer's window, a child) follows its size and covers the client area.
+LRESULT CALLBACK ViewProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+  if (message == WM_SIZE) {
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      MoveWindow(child, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
+    }
+  }
+  return DefWindowProcW(hwnd, message, wp, lp);
+}
+
 // MatchIris's refusals that leave the stored databases untouched (nothing armed).
 bool LeavesDatabasesUntouched(int32_t result) {
   return result == -100 || result == -101 || result == -200;
@@ -34,7 +47,7 @@ ATOM RegisterViewClass() {
   static const ATOM atom = [] {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpfnWndProc = ViewProc;
     wc.hInstance = Module();
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
@@ -73,8 +86,21 @@ OcuvantObject::OcuvantObject() {
   if (control_) control_->SetEventSink(connectionPoint_->Sink());
 }
 
+// The live picture's window belongs to the camera session's renderer: it is handed
+// back (hidden, without a parent) before the view goes, never destroyed with it.
+void OcuvantObject::DestroyView() {
+  if (view_ == nullptr) return;
+  if (control_) capture::SetPictureWindow(&control_->ControlWindow(), nullptr);
+  while (HWND child = ::GetWindow(view_, GW_CHILD)) {
+    ShowWindow(child, SW_HIDE);
+    SetParent(child, nullptr);
+  }
+  DestroyWindow(view_);
+  view_ = nullptr;
+}
+
 OcuvantObject::~OcuvantObject() {
-  if (view_ != nullptr) DestroyWindow(view_);
+  DestroyView();
   ReleaseAndClear(inPlaceSite_);
   ReleaseAndClear(site_);
   ReleaseAndClear(viewSink_);
@@ -382,6 +408,7 @@ HRESULT OcuvantObject::InPlaceActivate(IOleClientSite* site, HWND parent, LPCREC
   view_ = CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
                           position.left, position.top, position.right - position.left,
                           position.bottom - position.top, container, nullptr, Module(), nullptr);
+  if (view_ != nullptr) capture::SetPictureWindow(&control_->ControlWindow(), view_);
   inPlaceSite_ = inPlace;
   return view_ != nullptr ? S_OK : E_FAIL;
 }
@@ -446,7 +473,7 @@ STDMETHODIMP OcuvantObject::ContextSensitiveHelp(BOOL) {
   return E_NOTIMPL;
 }
 STDMETHODIMP OcuvantObject::InPlaceDeactivate() {
-  if (view_ != nullptr) DestroyWindow(view_);
+  DestroyView();
   view_ = nullptr;
   if (inPlaceSite_ != nullptr) inPlaceSite_->OnInPlaceDeactivate();
   ReleaseAndClear(inPlaceSite_);

@@ -129,6 +129,7 @@ class OcuvantObject final : public IDispatch,
   OcuvantObject();
   ~OcuvantObject();
   HRESULT InPlaceActivate(IOleClientSite* site, HWND parent, LPCRECT rect);
+  void DestroyView();
 
   LONG refs_ = 1;
   std::unique_ptr<control::COcuvantCtrl> control_;

@@ -1,5 +1,6 @@
 #include "ocx/simulator_setup.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "device/hid_transport.h"
+#include "simulator/dshow/illuminator_link_win.h"
 #include "simulator/virtual_camera_backend.h"
 #include "simulator/virtual_illuminator.h"
 
@@ -17,9 +19,22 @@ namespace {
 std::mutex g_mutex;
 int g_users = 0;
 std::unique_ptr<simulator::VirtualIlluminator> g_illuminator;
+// The fill light as the DirectShow virtual cameras read it (from their stream
+// threads); cleared before the illuminator goes.
+std::atomic<simulator::VirtualIlluminator*> g_light{nullptr};
 
-bool ParseOption(const std::string& text, simulator::VirtualCameraConfig* config) {
+int FillLightOn() {
+  simulator::VirtualIlluminator* illuminator = g_light.load(std::memory_order_acquire);
+  return illuminator != nullptr && illuminator->FillLightOn() ? 1 : 0;
+}
+
+bool ParseOption(const std::string& text, simulator::VirtualCameraConfig* config,
+                 bool* illuminatorOnly) {
   if (text == "1") return true;
+  if (text == "illuminator") {
+    *illuminatorOnly = true;
+    return true;
+  }
   if (text.rfind("subject=", 0) == 0) {
     const std::string digits = text.substr(8);
     if (digits.empty() || digits.size() > 18 ||
@@ -47,9 +62,11 @@ bool AcquireSimulator() {
     return true;
   }
   simulator::VirtualCameraConfig config;
-  if (!ParseOption(value, &config)) {
+  bool illuminatorOnly = false;
+  if (!ParseOption(value, &config, &illuminatorOnly)) {
     std::fprintf(stderr,
-                 "ocuvant: OCUVANT_SIMULATOR=%s is not 1, subject=N or replay=DIR; "
+                 "ocuvant: OCUVANT_SIMULATOR=%s is not 1, subject=N, replay=DIR or "
+                 "illuminator; "
                  "using the real devices\n",
                  value);
     return false;
@@ -58,8 +75,12 @@ bool AcquireSimulator() {
   device::InstallHidTransport(g_illuminator.get());
   simulator::VirtualIlluminator* illuminator = g_illuminator.get();
   config.illuminatorOn = [illuminator] { return illuminator->FillLightOn(); };
+  g_light.store(illuminator, std::memory_order_release);
+  simulator::dshow::PublishFillLight(&FillLightOn);
   std::string error;
-  if (!simulator::InstallVirtualCameras(config, &error)) {
+  if (illuminatorOnly) {
+    // The cameras are DirectShow's (the virtual camera filters, or real ones).
+  } else if (!simulator::InstallVirtualCameras(config, &error)) {
     std::fprintf(stderr, "ocuvant: simulator cameras not installed: %s\n", error.c_str());
   }
   g_users = 1;
@@ -71,6 +92,7 @@ void ReleaseSimulator() {
   if (g_users == 0 || --g_users > 0) return;
   simulator::RemoveVirtualCameras();
   device::InstallHidTransport(nullptr);
+  g_light.store(nullptr, std::memory_order_release);
   g_illuminator.reset();
 }
 

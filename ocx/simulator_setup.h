@@ -1,6 +1,7 @@
 // The simulator's devices inside the module, chosen explicitly by the host's
 // environment when a control is created: OCUVANT_SIMULATOR=1 (the simulated person 1),
-// =subject=N (person N) or =replay=DIR (recorded iris frames). Unset: real devices only.
+// =subject=N (person N), =replay=DIR (recorded iris frames) or =illuminator (the
+// virtual illuminator only, for the DirectShow virtual cameras). Unset: real devices.
 #pragma once
 
 namespace ocuvant::ocx {

@@ -1,14 +1,18 @@
 // Wine's ATL container embedding the registered control (run under a display, e.g.
 // xvfb-run): AtlAxCreateControl by ProgID, a property read through AtlAxGetControl, the
 // property page in OleCreatePropertyFrame and the about box, each captured to a BMP in
-// the directory given.  Usage: atl_container_test OUTPUT_DIR
+// the directory given; with "live", the live picture of the virtual iris camera in the
+// control's window.  Usage: atl_container_test OUTPUT_DIR [live]
 #include <windows.h>
 // (these need windows.h first)
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,11 +127,110 @@ bool HasText(const std::vector<std::wstring>& texts, const std::wstring& t) {
   return false;
 }
 
+// Luminance over the band across the middle of the window's screen area, where the
+// two eyes of the iris camera's picture are: mean, spread and the share of pure white
+// (the control's empty background) and pure black pixels.
+struct BandStats {
+  double mean = 0, spread = 0, white = 0, black = 0;
+};
+bool MiddleBand(HWND hwnd, BandStats* out) {
+  RECT r{};
+  if (!GetWindowRect(hwnd, &r)) return false;
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 4 || h <= 4) return false;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, dib);
+  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  SelectObject(mem, old);
+  const int stride = (w * 3 + 3) & ~3;
+  double sum = 0, sq = 0, n = 0, white = 0, black = 0;
+  for (int y = h * 3 / 10; y < h * 7 / 10; ++y) {
+    const auto* row = static_cast<const unsigned char*>(bits) + static_cast<size_t>(y) * stride;
+    for (int x = 2; x < w - 2; ++x) {
+      const unsigned char* p = row + 3 * x;
+      const double l = 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2];
+      sum += l;
+      sq += l * l;
+      n += 1;
+      white += (p[0] == 255 && p[1] == 255 && p[2] == 255) ? 1 : 0;
+      black += (p[0] == 0 && p[1] == 0 && p[2] == 0) ? 1 : 0;
+    }
+  }
+  DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  if (n == 0) return false;
+  out->mean = sum / n;
+  out->spread = std::sqrt(std::max(0.0, sq / n - out->mean * out->mean));
+  out->white = white / n;
+  out->black = black / n;
+  return true;
+}
+
+void Pump(int ms) {
+  MSG m;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < static_cast<DWORD>(ms)) {
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    Sleep(20);
+  }
+}
+
+// The live picture: the snapshot-only iris session (InitCaptureIris, DISPID 15) on the
+// virtual iris camera shows the eyes in the control's window, and follows its size.
+void LivePictureChecks(IDispatch* d, HWND frame, HWND host) {
+  DISPPARAMS none{};
+  VARIANT r;
+  VariantInit(&r);
+  const HRESULT hr = d->Invoke(15, IID_NULL, 0, DISPATCH_METHOD, &none, &r, nullptr, nullptr);
+  Check(hr == S_OK && V_VT(&r) == VT_I4 && V_I4(&r) == 1,
+        "InitCaptureIris on the DirectShow iris camera = " + std::to_string(V_I4(&r)));
+  Pump(1500);
+  BandStats s;
+  const bool got = MiddleBand(host, &s);
+  char text[160];
+  std::snprintf(text, sizeof text, "mean %.1f, spread %.1f, white %.2f, black %.2f", s.mean,
+                s.spread, s.white, s.black);
+  Check(got && s.white < 0.05 && s.black < 0.5 && s.mean > 20 && s.spread > 5,
+        std::string("the eyes in the control's window (") + text + ")");
+  Check(Capture(frame, L"live_picture.bmp"), "screenshot live_picture.bmp");
+  // The container resizes the control: the picture follows (no white margin appears).
+  SetWindowPos(host, nullptr, 0, 0, 300, 180, SWP_NOMOVE | SWP_NOZORDER);
+  IOleInPlaceObject* inPlace = nullptr;
+  IUnknown* unk = d;
+  if (SUCCEEDED(unk->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+    RECT rect{0, 0, 300, 180};
+    inPlace->SetObjectRects(&rect, &rect);
+    inPlace->Release();
+  }
+  Pump(700);
+  BandStats after;
+  const bool got2 = MiddleBand(host, &after);
+  std::snprintf(text, sizeof text, "mean %.1f, white %.2f", after.mean, after.white);
+  Check(got2 && after.white < 0.05 && after.mean > 20,
+        std::string("after a resize the picture still fills the window (") + text + ")");
+  Check(Capture(frame, L"live_picture_resized.bmp"), "screenshot live_picture_resized.bmp");
+  VariantClear(&r);
+  d->Invoke(13, IID_NULL, 0, DISPATCH_METHOD, &none, &r, nullptr, nullptr);  // CloseIris
+  VariantClear(&r);
+  Pump(300);
+}
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
   for (const char* p = argv[1]; *p; ++p) g_out += static_cast<wchar_t>(*p);
+  // "live": the DirectShow virtual cameras are registered; the live picture is checked.
+  const bool live = argc > 2 && std::strcmp(argv[2], "live") == 0;
   OleInitialize(nullptr);
   HMODULE atl = LoadLibraryW(L"atl.dll");
   using WinInit = BOOL(WINAPI*)();
@@ -170,6 +273,7 @@ int main(int argc, char** argv) {
     Sleep(25);
   }
   Check(Capture(frame, L"atl_container.bmp"), "screenshot atl_container.bmp");
+  if (live) LivePictureChecks(d, frame, host);
 
   // The property page in the platform's property frame (modal; closed by the watcher).
   std::atomic<bool> pageSeen{false};

@@ -3,7 +3,8 @@
 // call on an in-process COcuvantCtrl), the DISP_E_* refusals and coercions, the type
 // library against the dispatch table, IObjectSafety and IProvideClassInfo2, and (with
 // the simulator) a both-eye enrollment and a match with two sinks receiving the events
-// on this thread.  Usage: com_client_test dispatch|workflow|typelib MODULE
+// on this thread, and (on the DirectShow virtual iris camera) a camera unplugged while
+// streaming.  Usage: com_client_test dispatch|workflow|lost|typelib MODULE
 #include "control/dispatch_table.h"
 #include "control/invoke.h"
 #include "control/ocuvant_ctrl.h"
@@ -504,6 +505,14 @@ void WorkflowChecks(IDispatch* d) {
   // Logging on: LogInfo lines come from session threads and must arrive here too.
   InvokeDisp(d, 8, DISPATCH_PROPERTYPUT,
              {Str(R"({"log":"1","with_big_iris":"1","iris_hid_ctl":"1"})")});
+  // The cameras the workflow runs on (the simulator's, or DirectShow's devices).
+  Call cameras = InvokeDisp(d, 9, DISPATCH_METHOD, {Long(0)});
+  if (cameras.hr == S_OK && V_VT(&cameras.result) == VT_BSTR) {
+    std::printf("cameras: %s\n", ocuvant::platform::WideToUtf8(
+                                     V_BSTR(&cameras.result), SysStringLen(V_BSTR(&cameras.result)))
+                                     .c_str());
+  }
+  VariantClear(&cameras.result);
   const DWORD t0 = GetTickCount();
   Call init = InvokeDisp(d, 10, DISPATCH_METHOD, {});
   Check(V_I4(&init.result) == 1, "InitIris on the virtual camera = 1");
@@ -578,6 +587,46 @@ void WorkflowChecks(IDispatch* d) {
   cpc->Release();
 }
 
+// The iris camera unplugged while the snapshot-only iris session streams (the DirectShow
+// virtual iris camera with the script "present:1500,unplugged"): the control closes the
+// session on its own and tells the host, and the cause is in the log.
+void CameraLostChecks(IDispatch* d) {
+  IConnectionPointContainer* cpc = nullptr;
+  IConnectionPoint* cp = nullptr;
+  d->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc));
+  if (cpc == nullptr || cpc->FindConnectionPoint(DIID__DOcuvantEvents, &cp) != S_OK) {
+    Check(false, "FindConnectionPoint");
+    if (cpc != nullptr) cpc->Release();
+    return;
+  }
+  Sink a;
+  DWORD cookie = 0;
+  Check(cp->Advise(&a, &cookie) == S_OK, "Advise");
+  InvokeDisp(d, 8, DISPATCH_PROPERTYPUT, {Str(R"({"log":"1"})")});
+  Call init = InvokeDisp(d, 15, DISPATCH_METHOD, {});
+  Check(V_I4(&init.result) == 1, "InitCaptureIris = " + std::to_string(V_I4(&init.result)));
+  const DWORD t0 = GetTickCount();
+  Check(PumpUntil([&] { return a.Count(kCloseCameraEvent) > 0; }, 15000),
+        "CloseCameraEvent after the camera is unplugged");
+  std::printf("camera lost -> CloseCameraEvent: %lu ms after InitCaptureIris\n",
+              static_cast<unsigned long>(GetTickCount() - t0));
+  bool logged = false;
+  for (const Sink::Event& e : a.events) {
+    for (const std::string& text : e.strings) {
+      logged = logged || text.find("视频设备停止工作:EC_DEVICE_LOST") != std::string::npos;
+    }
+  }
+  Check(logged, "LogInfo names the cause (视频设备停止工作:EC_DEVICE_LOST)");
+  Call again = InvokeDisp(d, 15, DISPATCH_METHOD, {});
+  Check(V_I4(&again.result) != -200,
+        "the session is closed: InitCaptureIris is not refused as open");
+  InvokeDisp(d, 13, DISPATCH_METHOD, {});  // CloseIris
+  PumpUntil([] { return false; }, 300);
+  cp->Unadvise(cookie);
+  cp->Release();
+  cpc->Release();
+}
+
 }  // namespace
 
 // The type library inside a module file (either width: a 64-bit process reads the
@@ -627,6 +676,8 @@ int main(int argc, char** argv) {
   if (d != nullptr) {
     if (mode == "workflow") {
       WorkflowChecks(d);
+    } else if (mode == "lost") {
+      CameraLostChecks(d);
     } else if (mode == "events") {
       EventChecks(d);
       std::printf("checks done at %lu ms\n", static_cast<unsigned long>(GetTickCount()));
