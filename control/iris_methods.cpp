@@ -182,7 +182,15 @@ int32_t COcuvantCtrl::EnrollRightIris() {
   return StartEnrollment(ModeEnrollRight);
 }
 
+// The host's latest request wins: an InitIris made during a close (which marked the
+// camera to open once the close is done) is taken back by a StopIris or CloseIris.
+void COcuvantCtrl::CancelIrisReopen() {
+  const std::lock_guard<std::mutex> lock(m_irisCloseMutex);
+  m_irisReopen = false;
+}
+
 int32_t COcuvantCtrl::CloseIris() {
+  CancelIrisReopen();
   if (m_framesIgnored) return -2;
   if (m_photoOpen) return -1;
   if (m_faceOpen) return -2;
@@ -191,6 +199,7 @@ int32_t COcuvantCtrl::CloseIris() {
 }
 
 int32_t COcuvantCtrl::StopIris() {
+  CancelIrisReopen();
   return StartCloseIrisVideo(NextNone);
 }
 

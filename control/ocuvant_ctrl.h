@@ -272,6 +272,7 @@ class COcuvantCtrl {
   void CloseIrisVideo(NextAction next);
   // Counts an iris close that is about to run (its camera is not ready from now on).
   void IrisCloseBegins();
+  void CancelIrisReopen();
   // Session threads of EnrollBothIris/EnrollLeftIris/EnrollRightIris and MatchIris.
   // `stepOne`: step 1 of an enrollment, which only arms while that enrollment goes on.
   void EnrollThread(SessionMode mode, bool stepOne);

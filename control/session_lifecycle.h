@@ -13,7 +13,8 @@
 //   BetweenSteps step 0 done and step 1 started by the result handler, not yet armed
 //                (m_enrollStep 1, ModeIdle), or step 1 ended and not yet reported
 //   Closing      one or more iris closes at work (m_framesIgnored set, the camera is not
-//                ready; an InitIris now marks it to open once the last close is done)
+//                ready; an InitIris now marks it to open once the last close is done, and
+//                a StopIris or CloseIris after it takes that back)
 //
 // Legal transitions (host call or handler -> state):
 //   NoCamera     -> Open (InitIris, InitCaptureIris, the chained NextIris open)

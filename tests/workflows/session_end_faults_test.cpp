@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 
+#include "control/session_lifecycle.h"
 #include "device/illuminator_command.h"
 #include "tests/workflows/workflow_fixture.h"
 
@@ -158,6 +159,31 @@ TEST_F(SessionEnd, InitIrisDuringTheCloseOpensTheCamera) {
   ctrl_->ControlWindow().Pump(300);
   EXPECT_EQ(events_.Count("CloseCameraEvent"), 1u);
   EXPECT_EQ(LastIndex("CloseCameraEvent"), LastIndex("MatchIrisEvent") + 1);
+  ctrl_->SetEventSink(&events_);
+}
+
+// InitIris and then StopIris from inside the result event, while its close is at work:
+// the host's latest request is the stop, so the camera stays closed (the InitIris that
+// marked it to open again is taken back).
+TEST_F(SessionEnd, StopIrisAfterAnInitIrisDuringTheCloseLeavesTheCameraClosed) {
+  HandlerEvents sink(events_);
+  ctrl_->SetEventSink(&sink);
+  UseSubject(41);
+  std::vector<int32_t> calls;
+  sink.onResult = [&](int32_t) {
+    calls.push_back(ctrl_->InitIris());
+    calls.push_back(ctrl_->StopIris());
+  };
+  ASSERT_EQ(ctrl_->InitIris(), 1);
+  ASSERT_EQ(ctrl_->EnrollBothIris(), 1);
+  ASSERT_TRUE(WaitForCount("EnrollBothIrisEvent", 1, kResultMs));
+  sink.onResult = nullptr;
+  EXPECT_EQ(calls, (std::vector<int32_t>{1, 1}));
+  ASSERT_TRUE(WaitForCount("CloseCameraEvent", 1, kCloseMs));
+  ctrl_->ControlWindow().Pump(1500);  // a reopen would have happened by now
+  EXPECT_FALSE(ctrl_->m_irisOpen.load());
+  EXPECT_EQ(control::IrisStateOf(*ctrl_), control::IrisState::NoCamera);
+  EXPECT_EQ(LastIndex("CloseCameraEvent"), static_cast<int>(events_.Events().size()) - 1);
   ctrl_->SetEventSink(&events_);
 }
 
