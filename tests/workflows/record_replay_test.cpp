@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -29,7 +30,9 @@ struct HostRun {
 // Runs the host with `args`; standard output and standard error kept apart.
 HostRun Host(const std::string& args) {
   HostRun r;
-  const fs::path errFile = fs::temp_directory_path() / "ocuvant_record_replay.err";
+  // One file per process: ctest runs the cases of this file side by side.
+  const fs::path errFile =
+      fs::temp_directory_path() / ("ocuvant_record_replay_" + std::to_string(::getpid()) + ".err");
   const std::string cmd = std::string(OCUVANT_HOST_BINARY) + " " + args + " 2>" + errFile.string();
   FILE* p = popen(cmd.c_str(), "r");
   if (p == nullptr) return r;
@@ -42,6 +45,9 @@ HostRun Host(const std::string& args) {
   std::ostringstream s;
   s << in.rdbuf();
   r.err = s.str();
+  in.close();
+  std::error_code ignored;
+  fs::remove(errFile, ignored);
   return r;
 }
 
@@ -55,7 +61,8 @@ std::string LastLine(const std::string& text) {
 class RecordReplay : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / "ocuvant_record_replay";
+    // A folder per process: ctest runs the cases of this file side by side.
+    dir_ = fs::temp_directory_path() / ("ocuvant_record_replay_" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
