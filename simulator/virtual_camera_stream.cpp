@@ -55,22 +55,28 @@ bool VirtualCameraStream::OnStreamingThread() const {
   return threadId_.load(std::memory_order_acquire) == std::this_thread::get_id();
 }
 
-// Frames are due at start + index / rate; a stream that falls behind skips the frames
-// it missed instead of delivering them in a burst.
+// Frames are due at start + index / rate; a live stream that falls behind skips the
+// frames it missed instead of delivering them in a burst, one that skips nothing
+// delivers the late frame and keeps the rate from there.
 void VirtualCameraStream::Loop() {
   threadId_.store(std::this_thread::get_id(), std::memory_order_release);
   const double periodMs = 1000.0 / format_.framesPerSecond;
   const uint32_t start = platform::GetTickCount();
   uint64_t index = 0;
+  uint32_t delayMs = 0;  // how far a stream that skips nothing has been held up
   for (;;) {
-    const auto due = static_cast<uint32_t>(static_cast<double>(index) * periodMs);
+    const auto due = static_cast<uint32_t>(static_cast<double>(index) * periodMs) + delayMs;
     const uint32_t elapsed = platform::TicksSince(start);
     if (due > elapsed) {
       if (stop_.Wait(due - elapsed)) return;
     } else if (stop_.IsSet()) {
       return;
     } else if (elapsed - due > 2 * periodMs) {
-      index = static_cast<uint64_t>(elapsed / periodMs);
+      if (SkipsLateFrames()) {
+        index = static_cast<uint64_t>(elapsed / periodMs);
+      } else {
+        delayMs += elapsed - due;  // the next frames keep the rate from here on
+      }
     }
     capture::FrameSink* sink = sink_.load(std::memory_order_acquire);
     if (sink != nullptr && Unplugged(index)) {

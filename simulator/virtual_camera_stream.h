@@ -47,6 +47,9 @@ class VirtualCameraStream : public capture::CaptureSource {
   virtual bool Unplugged(uint64_t /*index*/) const { return false; }
   // Called once by Connect, before the first frame (e.g. to check a replay folder).
   virtual bool Prepare() { return true; }
+  // True: a stream that falls behind its rate skips the frames it missed (a live
+  // camera). False: every frame is delivered in order, as soon as the sink returns.
+  virtual bool SkipsLateFrames() const { return true; }
   // Every subclass calls this in its destructor: the thread renders through it.
   void StopStream();
   const VirtualStreamFormat& format() const { return format_; }

@@ -3,6 +3,9 @@
 // first, mirrored) are turned back into the camera frame that produced them (unmirrored,
 // bottom-up, the grey value in all three bytes); files of 1920 x 1080 x 3 bytes are
 // bottom-up BGR24 camera frames and are delivered as they are. Other files are ignored.
+// A replay never skips a file: when the control takes longer over a frame than the
+// frame period, the next file follows as soon as it returns, so a replay sees the same
+// frames in the same order on a slow machine as on a fast one.
 #pragma once
 
 #include <string>
@@ -29,6 +32,7 @@ class VirtualReplayCamera final : public VirtualCameraStream {
  protected:
   bool Prepare() override;
   bool RenderFrame(uint64_t index, uint8_t* bgr) override;
+  bool SkipsLateFrames() const override { return false; }
 
  private:
   std::string directory_;
