@@ -21,6 +21,8 @@ inline constexpr int kMaxProfileDirs = 192;
 inline constexpr int kMaxWidth = 1280;
 inline constexpr int kMaxLattice = kMaxWidth / 4 + 1;  // columns of one residue mod 4
 inline constexpr int kMaxFarPhases = 5;                // far ring spacing / 4
+inline constexpr int kMaxCentreStep = 4;               // spacing of the centres searched on a row
+inline constexpr int kRowLanes = 16;                   // centres summed side by side
 
 struct Point {
   int32_t x, y;
@@ -73,6 +75,11 @@ struct EngineState {
   int16_t offX[kMaxProfileRadii * kMaxProfileDirs];
   int16_t offY[kMaxProfileRadii * kMaxProfileDirs];
   int32_t sideProfiles[2][7][kMaxProfileRadii];
+  // The crop with its columns regrouped by residue modulo the centre spacing (so that
+  // centres cx, cx + step, ... read neighbouring bytes), padded for a full lane read,
+  // and the ring offsets in that layout.
+  alignas(64) uint8_t centreRowImage[kMaxCrop * (kMaxCrop + kMaxCentreStep) + kRowLanes];
+  int32_t centreRowOffsets[kMaxProfileRadii * kMaxProfileDirs];
   // Scratch of the dark-spot detector and the reflection removal: running column sums on
   // the candidates' column lattice and strided prefix sums of whole rows.
   int32_t farColumns[kMaxFarPhases][kMaxLattice];

@@ -105,17 +105,23 @@ int32_t IrisCircleStage(Stage& st) {
   const RingSamples rs = BuildRings(s, S, r0 - k.jointRadiusBelow, radii, kJointArcs, 2, 1);
   int32_t bestValue = 0;
   int bcx = C, bcy = C, bn = k.jointRadiusBelow;
+  const int col0 = k.jointCol0 + r0 - s.rl, columns = k.jointCol1 - k.jointCol0 + 1;
+  const CentreRow row =
+      PrepareCentreRow(s, s.crop, S, S, rs, col0, 1, columns, k.jointRow0, k.jointRow1);
   for (int cy = k.jointRow0; cy <= k.jointRow1; ++cy) {
-    for (int cx = k.jointCol0 + r0 - s.rl; cx <= k.jointCol1 + r0 - s.rl; ++cx) {
-      int32_t sums[kMaxProfileRadii], q[kMaxProfileRadii];
-      RadialSums(s.crop, S, S, cx, cy, rs, sums);
-      const int n = SmoothProfile(sums, rs.radii, 7, SmoothKernels[0], q);
-      for (int i = 0; i < n; ++i) {
-        if (q[i] >= bestValue) {
-          bestValue = q[i];
-          bcx = cx;
-          bcy = cy;
-          bn = i;
+    for (int c0 = 0; c0 < columns; c0 += kRowLanes) {
+      const int lanes = std::min(kRowLanes, columns - c0);
+      int32_t sums[kRowLanes * kMaxProfileRadii], q[kMaxProfileRadii];
+      CentreRowSums(row, rs, cy, c0, lanes, sums);
+      for (int c = 0; c < lanes; ++c) {
+        const int n = SmoothProfile(sums + c * rs.radii, rs.radii, 7, SmoothKernels[0], q);
+        for (int i = 0; i < n; ++i) {
+          if (q[i] >= bestValue) {
+            bestValue = q[i];
+            bcx = col0 + c0 + c;
+            bcy = cy;
+            bn = i;
+          }
         }
       }
     }

@@ -53,13 +53,20 @@ int32_t PupilCircleStage(Stage& st) {
     const RingSamples rs = BuildRings(s, S, rlo, rhi - rlo, &arc, 1, ps.dirStep);
     const int step = ps.step[level];
     best.value = 0;
+    const int columns = cx1 >= cx0 ? (cx1 - cx0) / step + 1 : 0;
+    const CentreRow row = PrepareCentreRow(s, crop, S, S, rs, cx0, step, columns, cy0, cy1);
     for (int cy = cy0; cy <= cy1; cy += step) {
-      for (int cx = cx0; cx <= cx1; cx += step) {
-        int32_t sums[kMaxProfileRadii], q[kMaxProfileRadii];
-        RadialSums(crop, S, S, cx, cy, rs, sums);
-        const int len = SmoothProfile(sums, rs.radii, lag, SmoothKernels[level], q);
-        for (int n = 0; n < len; ++n)
-          if (q[n] >= best.value) best = {q[n], cx, cy, n};
+      for (int c0 = 0; c0 < columns; c0 += kRowLanes) {
+        const int lanes = std::min(kRowLanes, columns - c0);
+        int32_t sums[kRowLanes * kMaxProfileRadii], q[kMaxProfileRadii];
+        CentreRowSums(row, rs, cy, c0, lanes, sums);
+        for (int c = 0; c < lanes; ++c) {
+          const int cx = cx0 + (c0 + c) * step;
+          const int len =
+              SmoothProfile(sums + c * rs.radii, rs.radii, lag, SmoothKernels[level], q);
+          for (int n = 0; n < len; ++n)
+            if (q[n] >= best.value) best = {q[n], cx, cy, n};
+        }
       }
     }
     rhob = rlo + best.n;

@@ -32,6 +32,28 @@ RingSamples BuildRings(EngineState& s, int stride, int r0, int radii, const Arc*
 void RadialSums(const uint8_t* img, int width, int height, int cx, int cy, const RingSamples& rs,
                 int32_t* sums);
 
+// Ring sums of the centres cx0, cx0 + step, ... (count of them) on the rows cyFirst ..
+// cyLast, computed side by side: the window their rings cover is regrouped so that the
+// centres' samples are neighbouring bytes. Same values as RadialSums on each centre;
+// other rows, and centres whose rings leave the image, take RadialSums itself.
+struct CentreRow {
+  const uint8_t* img;
+  int width, height;
+  int cx0, step, count, cyFirst, cyLast;
+  bool fast;
+  const uint8_t* grouped;
+  int groupedStride, groupedTop;
+  const int32_t* offsets;  // per sample, from the window row `reach` above the centre row
+};
+
+CentreRow PrepareCentreRow(EngineState& s, const uint8_t* img, int width, int height,
+                           const RingSamples& rs, int cx0, int step, int count, int cyFirst,
+                           int cyLast);
+
+// sums[k * rs.radii + r] = P[r] of centre first + k (k < n) on row cy.
+void CentreRowSums(const CentreRow& row, const RingSamples& rs, int cy, int first, int n,
+                   int32_t* sums);
+
 // D[n] = P[n + lag] - P[n] (len = count - lag values), Q[n] = sum_j D[mirror(n + j - 4)] K[j].
 // Returns len (0 or less: no values).
 int SmoothProfile(const int32_t* sums, int count, int lag, const int32_t* kernel, int32_t* out);
