@@ -518,10 +518,11 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
          static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
-// A snapshot of the visible-light camera: a 24-bit bottom-up BMP of width x height with
-// the 54-byte headers the capture layer writes, showing the portrait scene (a warm face
-// in the middle before a blue background that brightens downwards).
-void CheckPortraitBmp(const std::string& path, int32_t width, int32_t height,
+// A snapshot: a 24-bit bottom-up BMP of width x height with the 54-byte headers the
+// capture layer writes, showing the portrait scene: a face in the middle before a
+// background that brightens downwards; in visible light a warm face before blue, in
+// infrared grey levels with the face brightest.
+void CheckPortraitBmp(const std::string& path, int32_t width, int32_t height, bool infrared,
                       const std::string& what) {
   std::ifstream in(std::filesystem::path(Wide(path)), std::ios::binary);
   const std::vector<uint8_t> b{std::istreambuf_iterator<char>(in), {}};
@@ -548,49 +549,69 @@ void CheckPortraitBmp(const std::string& path, int32_t width, int32_t height,
   std::printf("%s: face BGR %d %d %d, background BGR %d %d %d (top) %d %d %d (lower)\n",
               what.c_str(), face[0], face[1], face[2], top[0], top[1], top[2], low[0], low[1],
               low[2]);
-  Check(face[2] > face[1] && face[1] > face[0] && face[2] > 150,
-        what + ": a warm face in the middle");
-  Check(top[0] > top[2] + 20 && low[0] > low[2] + 20, what + ": a blue background");
+  if (infrared) {
+    const auto grey = [](const uint8_t* p) { return p[0] == p[1] && p[1] == p[2]; };
+    Check(grey(face) && grey(top) && grey(low), what + ": grey levels");
+    Check(face[0] > 150 && face[0] > low[0] + 40, what + ": a bright face in the middle");
+  } else {
+    Check(face[2] > face[1] && face[1] > face[0] && face[2] > 150,
+          what + ": a warm face in the middle");
+    Check(top[0] > top[2] + 20 && low[0] > low[2] + 20, what + ": a blue background");
+  }
   Check(low[0] > top[0] + 20, what + ": the background brightens downwards");
 }
 
-// Portrait photo: the visible-light camera on the main session, one picture announced
-// with PhotoCaptureEvent(2, file), the close announced with CloseCameraEvent(1, 0).
-// Background photo: the visible-light camera beside an iris enrollment, its picture
-// taken when the enrollment succeeds, beside this program.
+// One portrait photo on the main session: InitPhotoCapture(kind), PhotoCapture(7, file)
+// announced with PhotoCaptureEvent(2, file), ClosePhotoCapture announced with
+// CloseCameraEvent(1, 0).
+void PortraitPhoto(IDispatch* d, const Sink& a, LONG kind, const std::string& file, int32_t width,
+                   int32_t height, const std::string& what) {
+  DeleteFileW(Wide(file).c_str());
+  const size_t shots = a.Count(kPhotoCaptureEvent), closes = a.Count(kCloseCameraEvent);
+  DWORD t0 = GetTickCount();
+  const LONG init = Result(InvokeDisp(d, kInitPhotoCapture, DISPATCH_METHOD, {Long(kind)}));
+  Check(init == 1,
+        what + ": InitPhotoCapture(" + std::to_string(kind) + ") = " + std::to_string(init));
+  std::printf("%s: InitPhotoCapture %lu ms\n", what.c_str(),
+              static_cast<unsigned long>(GetTickCount() - t0));
+  t0 = GetTickCount();
+  Check(Result(InvokeDisp(d, kPhotoCapture, DISPATCH_METHOD, {Long(7), Str(file)})) == 1,
+        what + ": PhotoCapture(7, file) = 1");
+  Check(PumpUntil([&] { return a.Count(kPhotoCaptureEvent) > shots; }, 15000),
+        what + ": PhotoCaptureEvent arrives");
+  std::printf("%s: PhotoCapture to PhotoCaptureEvent %lu ms\n", what.c_str(),
+              static_cast<unsigned long>(GetTickCount() - t0));
+  const Sink::Event* shot = a.Last(kPhotoCaptureEvent);
+  Check(shot != nullptr && shot->ints == std::vector<LONG>{2} && shot->strings.size() == 1 &&
+            shot->strings[0] == file,
+        what + ": PhotoCaptureEvent(2, the requested file)");
+  CheckPortraitBmp(file, width, height, kind != 1, what);
+  Check(Result(InvokeDisp(d, kClosePhotoCapture, DISPATCH_METHOD, {})) == 1,
+        what + ": ClosePhotoCapture = 1");
+  Check(PumpUntil([&] { return a.Count(kCloseCameraEvent) > closes; }, 10000),
+        what + ": CloseCameraEvent after ClosePhotoCapture");
+  const Sink::Event* closed = a.Last(kCloseCameraEvent);
+  Check(closed != nullptr && closed->ints == std::vector<LONG>{1, 0},
+        what + ": CloseCameraEvent(1, 0)");
+  Check(a.Count(kPhotoCaptureEvent) == shots + 1, what + ": one picture, one PhotoCaptureEvent");
+}
+
+// Portrait photos on the visible-light camera (kind 1) and on the infrared one (kind 5:
+// every kind but 1). Background photo: the visible-light camera beside an iris
+// enrollment, its picture taken when the enrollment succeeds, beside this program.
 void PhotoChecks(IDispatch* d, const std::string& dir) {
   Connection c(d);
   if (!c.ok()) return;
   Sink& a = c.sink;
-  const std::string portrait = dir + "portrait_visible.bmp";
-  DeleteFileW(Wide(portrait).c_str());
   InvokeDisp(d, kBurger, DISPATCH_PROPERTYPUT, {Str(R"({"log":"1"})")});
-  Check(Result(InvokeDisp(d, kPhotoCapture, DISPATCH_METHOD, {Long(2), Str(portrait)})) == -1,
+  const std::string never = dir + "portrait_never.bmp";
+  DeleteFileW(Wide(never).c_str());
+  Check(Result(InvokeDisp(d, kPhotoCapture, DISPATCH_METHOD, {Long(2), Str(never)})) == -1,
         "PhotoCapture before InitPhotoCapture = -1");
-  DWORD t0 = GetTickCount();
-  const LONG init = Result(InvokeDisp(d, kInitPhotoCapture, DISPATCH_METHOD, {Long(1)}));
-  Check(init == 1, "InitPhotoCapture(1) on the visible-light camera = " + std::to_string(init));
-  std::printf("portrait: InitPhotoCapture %lu ms\n",
-              static_cast<unsigned long>(GetTickCount() - t0));
-  t0 = GetTickCount();
-  Check(Result(InvokeDisp(d, kPhotoCapture, DISPATCH_METHOD, {Long(7), Str(portrait)})) == 1,
-        "PhotoCapture(7, file) = 1");
-  Check(PumpUntil([&] { return a.Count(kPhotoCaptureEvent) > 0; }, 15000),
-        "PhotoCaptureEvent arrives");
-  std::printf("portrait: PhotoCapture to PhotoCaptureEvent %lu ms\n",
-              static_cast<unsigned long>(GetTickCount() - t0));
-  const Sink::Event* shot = a.Last(kPhotoCaptureEvent);
-  Check(shot != nullptr && shot->ints.size() == 1 && shot->ints[0] == 2 &&
-            shot->strings.size() == 1 && shot->strings[0] == portrait,
-        "PhotoCaptureEvent(2, the requested file)");
-  CheckPortraitBmp(portrait, 1280, 720, "portrait photo");
-  Check(Result(InvokeDisp(d, kClosePhotoCapture, DISPATCH_METHOD, {})) == 1,
-        "ClosePhotoCapture = 1");
-  Check(PumpUntil([&] { return a.Count(kCloseCameraEvent) > 0; }, 10000),
-        "CloseCameraEvent after ClosePhotoCapture");
-  const Sink::Event* closed = a.Last(kCloseCameraEvent);
-  Check(closed != nullptr && closed->ints == std::vector<LONG>{1, 0}, "CloseCameraEvent(1, 0)");
-  Check(a.Count(kPhotoCaptureEvent) == 1, "one picture, one PhotoCaptureEvent");
+  PortraitPhoto(d, a, 1, dir + "portrait_visible.bmp", 1280, 720, "portrait (visible)");
+  PortraitPhoto(d, a, 5, dir + "portrait_infrared.bmp", 640, 480, "portrait (infrared)");
+  PumpUntil([] { return false; }, 200);
+  Check(!FileExists(never), "no file from the refused PhotoCapture");
 
   // Background photo: the enrollment's picture of the visible-light camera.
   const std::string background = ExeDirectory() + "CaptureForIrisEnroll.bmp";
@@ -599,7 +620,7 @@ void PhotoChecks(IDispatch* d, const std::string& dir) {
              {Str(R"({"log":"1","with_big_iris":"1","iris_hid_ctl":"1",)"
                   R"("iris_with_bkcapture":"1","iris_bkcapture_camera":"1"})")});
   const size_t shots = a.Count(kPhotoCaptureEvent), closes = a.Count(kCloseCameraEvent);
-  t0 = GetTickCount();
+  const DWORD t0 = GetTickCount();
   Check(Result(InvokeDisp(d, kInitIris, DISPATCH_METHOD, {})) == 1, "InitIris = 1");
   Check(Result(InvokeDisp(d, kEnrollBothIris, DISPATCH_METHOD, {})) == 1, "EnrollBothIris = 1");
   Check(PumpUntil([&] { return a.Count(kEnrollBothIrisEvent) > 0; }, 120000),
@@ -623,7 +644,7 @@ void PhotoChecks(IDispatch* d, const std::string& dir) {
                      bk->strings[0].ends_with("\\CaptureForIrisEnroll.bmp");
   Check(named, "PhotoCaptureEvent(0, ...\\CaptureForIrisEnroll.bmp)" +
                    (bk != nullptr && !bk->strings.empty() ? ": " + bk->strings[0] : ""));
-  if (named) CheckPortraitBmp(bk->strings[0], 1280, 720, "background photo");
+  if (named) CheckPortraitBmp(bk->strings[0], 1280, 720, false, "background photo");
   Check(FileExists(background), "the background photo is beside the program");
 }
 
