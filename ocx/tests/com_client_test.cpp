@@ -3,8 +3,10 @@
 // call on an in-process COcuvantCtrl), the DISP_E_* refusals and coercions, the type
 // library against the dispatch table, IObjectSafety and IProvideClassInfo2, and (with
 // the simulator) a both-eye enrollment and a match with two sinks receiving the events
-// on this thread, and (on the DirectShow virtual iris camera) a camera unplugged while
-// streaming.  Usage: com_client_test dispatch|workflow|lost|typelib MODULE
+// on this thread, (on the DirectShow virtual iris camera) a camera unplugged while
+// streaming, (on the virtual visible-light camera) a portrait photo and a background
+// photo of an enrollment, and (on the virtual infrared camera) a face enrollment.
+// Usage: com_client_test dispatch|workflow|lost|photos [DIR]|face [enrolled|refused]|typelib MODULE
 #include "control/dispatch_table.h"
 #include "control/invoke.h"
 #include "control/ocuvant_ctrl.h"
@@ -15,9 +17,13 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -449,9 +455,256 @@ class Sink final : public IDispatch {
   }
 };
 
+constexpr DISPID kLogInfo = 1;
 constexpr DISPID kEnrollBothIrisEvent = 2;
 constexpr DISPID kMatchIrisEvent = 5;
+constexpr DISPID kPhotoCaptureEvent = 6;
 constexpr DISPID kCloseCameraEvent = 10;
+
+// Dispatch ids of the members used below.
+constexpr DISPID kBurger = 8;
+constexpr DISPID kInitIris = 10;
+constexpr DISPID kEnrollBothIris = 11;
+constexpr DISPID kInitPhotoCapture = 27;
+constexpr DISPID kPhotoCapture = 28;
+constexpr DISPID kClosePhotoCapture = 29;
+constexpr DISPID kInitInfraredFace = 30;
+constexpr DISPID kEnrollInfraredFace = 31;
+constexpr DISPID kCloseInfraredFace = 32;
+
+LONG Result(const Call& c) {
+  return c.hr == S_OK && V_VT(&c.result) == VT_I4 ? V_I4(&c.result) : LONG{-9999};
+}
+
+// The sink and its connection for one mode's checks.
+class Connection {
+ public:
+  explicit Connection(IDispatch* d) {
+    IConnectionPointContainer* cpc = nullptr;
+    d->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc));
+    if (cpc != nullptr) {
+      cpc->FindConnectionPoint(DIID__DOcuvantEvents, &cp_);
+      cpc->Release();
+    }
+    if (cp_ != nullptr && cp_->Advise(&sink, &cookie_) != S_OK) cookie_ = 0;
+    Check(cookie_ != 0, "Advise on the event connection point");
+  }
+  ~Connection() {
+    if (cp_ == nullptr) return;
+    if (cookie_ != 0) cp_->Unadvise(cookie_);
+    cp_->Release();
+  }
+  bool ok() const { return cookie_ != 0; }
+  Sink sink;
+
+ private:
+  IConnectionPoint* cp_ = nullptr;
+  DWORD cookie_ = 0;
+};
+
+std::string ExeDirectory() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::string s = ocuvant::platform::WideToUtf8(path, wcslen(path));
+  return s.substr(0, s.find_last_of('\\') + 1);
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+         static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+// A snapshot: a 24-bit bottom-up BMP of width x height with the 54-byte headers the
+// capture layer writes, showing the portrait scene: a face in the middle before a
+// background that brightens downwards; in visible light a warm face before blue, in
+// infrared grey levels with the face brightest.
+void CheckPortraitBmp(const std::string& path, int32_t width, int32_t height, bool infrared,
+                      const std::string& what) {
+  std::ifstream in(std::filesystem::path(Wide(path)), std::ios::binary);
+  const std::vector<uint8_t> b{std::istreambuf_iterator<char>(in), {}};
+  const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
+  std::printf("%s: %s, %zu bytes\n", what.c_str(), path.c_str(), b.size());
+  Check(b.size() == 54 + pixels,
+        what + ": " + std::to_string(b.size()) + " bytes, not 54 + " + std::to_string(pixels));
+  if (b.size() != 54 + pixels) return;
+  Check(
+      b[0] == 'B' && b[1] == 'M' && Le32(b, 2) == b.size() && Le32(b, 6) == 0 && Le32(b, 10) == 54,
+      what + ": file header (BM, size, offset 54)");
+  Check(Le32(b, 14) == 40 && static_cast<int32_t>(Le32(b, 18)) == width &&
+            static_cast<int32_t>(Le32(b, 22)) == height && (Le32(b, 26) & 0xffff) == 1 &&
+            (Le32(b, 26) >> 16) == 24 && Le32(b, 30) == 0,
+        what + ": information header (" + std::to_string(static_cast<int32_t>(Le32(b, 18))) +
+            " x " + std::to_string(static_cast<int32_t>(Le32(b, 22))) + ", 24 bits)");
+  // Pixel (x, y), y counted from the top: stored rows run bottom-up.
+  const auto at = [&](int32_t x, int32_t y) {
+    return &b[54 + (static_cast<size_t>(height - 1 - y) * width + x) * 3];
+  };
+  const uint8_t* face = at(width / 2, height * 42 / 100);
+  const uint8_t* top = at(width / 20, height / 20);
+  const uint8_t* low = at(width / 20, height * 65 / 100);
+  std::printf("%s: face BGR %d %d %d, background BGR %d %d %d (top) %d %d %d (lower)\n",
+              what.c_str(), face[0], face[1], face[2], top[0], top[1], top[2], low[0], low[1],
+              low[2]);
+  if (infrared) {
+    const auto grey = [](const uint8_t* p) { return p[0] == p[1] && p[1] == p[2]; };
+    Check(grey(face) && grey(top) && grey(low), what + ": grey levels");
+    Check(face[0] > 150 && face[0] > low[0] + 40, what + ": a bright face in the middle");
+  } else {
+    Check(face[2] > face[1] && face[1] > face[0] && face[2] > 150,
+          what + ": a warm face in the middle");
+    Check(top[0] > top[2] + 20 && low[0] > low[2] + 20, what + ": a blue background");
+  }
+  Check(low[0] > top[0] + 20, what + ": the background brightens downwards");
+}
+
+// One portrait photo on the main session: InitPhotoCapture(kind), PhotoCapture(7, file)
+// announced with PhotoCaptureEvent(2, file), ClosePhotoCapture announced with
+// CloseCameraEvent(1, 0).
+void PortraitPhoto(IDispatch* d, const Sink& a, LONG kind, const std::string& file, int32_t width,
+                   int32_t height, const std::string& what) {
+  DeleteFileW(Wide(file).c_str());
+  const size_t shots = a.Count(kPhotoCaptureEvent), closes = a.Count(kCloseCameraEvent);
+  DWORD t0 = GetTickCount();
+  const LONG init = Result(InvokeDisp(d, kInitPhotoCapture, DISPATCH_METHOD, {Long(kind)}));
+  Check(init == 1,
+        what + ": InitPhotoCapture(" + std::to_string(kind) + ") = " + std::to_string(init));
+  std::printf("%s: InitPhotoCapture %lu ms\n", what.c_str(),
+              static_cast<unsigned long>(GetTickCount() - t0));
+  t0 = GetTickCount();
+  Check(Result(InvokeDisp(d, kPhotoCapture, DISPATCH_METHOD, {Long(7), Str(file)})) == 1,
+        what + ": PhotoCapture(7, file) = 1");
+  Check(PumpUntil([&] { return a.Count(kPhotoCaptureEvent) > shots; }, 15000),
+        what + ": PhotoCaptureEvent arrives");
+  std::printf("%s: PhotoCapture to PhotoCaptureEvent %lu ms\n", what.c_str(),
+              static_cast<unsigned long>(GetTickCount() - t0));
+  const Sink::Event* shot = a.Last(kPhotoCaptureEvent);
+  Check(shot != nullptr && shot->ints == std::vector<LONG>{2} && shot->strings.size() == 1 &&
+            shot->strings[0] == file,
+        what + ": PhotoCaptureEvent(2, the requested file)");
+  CheckPortraitBmp(file, width, height, kind != 1, what);
+  Check(Result(InvokeDisp(d, kClosePhotoCapture, DISPATCH_METHOD, {})) == 1,
+        what + ": ClosePhotoCapture = 1");
+  Check(PumpUntil([&] { return a.Count(kCloseCameraEvent) > closes; }, 10000),
+        what + ": CloseCameraEvent after ClosePhotoCapture");
+  const Sink::Event* closed = a.Last(kCloseCameraEvent);
+  Check(closed != nullptr && closed->ints == std::vector<LONG>{1, 0},
+        what + ": CloseCameraEvent(1, 0)");
+  Check(a.Count(kPhotoCaptureEvent) == shots + 1, what + ": one picture, one PhotoCaptureEvent");
+}
+
+// Portrait photos on the visible-light camera (kind 1) and on the infrared one (kind 5:
+// every kind but 1). Background photo: the visible-light camera beside an iris
+// enrollment, its picture taken when the enrollment succeeds, beside this program.
+void PhotoChecks(IDispatch* d, const std::string& dir) {
+  Connection c(d);
+  if (!c.ok()) return;
+  Sink& a = c.sink;
+  InvokeDisp(d, kBurger, DISPATCH_PROPERTYPUT, {Str(R"({"log":"1"})")});
+  const std::string never = dir + "portrait_never.bmp";
+  DeleteFileW(Wide(never).c_str());
+  Check(Result(InvokeDisp(d, kPhotoCapture, DISPATCH_METHOD, {Long(2), Str(never)})) == -1,
+        "PhotoCapture before InitPhotoCapture = -1");
+  PortraitPhoto(d, a, 1, dir + "portrait_visible.bmp", 1280, 720, "portrait (visible)");
+  PortraitPhoto(d, a, 5, dir + "portrait_infrared.bmp", 640, 480, "portrait (infrared)");
+  PumpUntil([] { return false; }, 200);
+  Check(!FileExists(never), "no file from the refused PhotoCapture");
+
+  // Background photo: the enrollment's picture of the visible-light camera.
+  const std::string background = ExeDirectory() + "CaptureForIrisEnroll.bmp";
+  DeleteFileW(Wide(background).c_str());
+  InvokeDisp(d, kBurger, DISPATCH_PROPERTYPUT,
+             {Str(R"({"log":"1","with_big_iris":"1","iris_hid_ctl":"1",)"
+                  R"("iris_with_bkcapture":"1","iris_bkcapture_camera":"1"})")});
+  const size_t shots = a.Count(kPhotoCaptureEvent), closes = a.Count(kCloseCameraEvent);
+  const DWORD t0 = GetTickCount();
+  Check(Result(InvokeDisp(d, kInitIris, DISPATCH_METHOD, {})) == 1, "InitIris = 1");
+  Check(Result(InvokeDisp(d, kEnrollBothIris, DISPATCH_METHOD, {})) == 1, "EnrollBothIris = 1");
+  Check(PumpUntil([&] { return a.Count(kEnrollBothIrisEvent) > 0; }, 120000),
+        "EnrollBothIrisEvent arrives");
+  Check(PumpUntil([&] { return a.Count(kPhotoCaptureEvent) > shots; }, 10000),
+        "PhotoCaptureEvent of the background photo");
+  PumpUntil([&] { return a.Count(kCloseCameraEvent) > closes; }, 10000);
+  std::printf("background: InitIris to the enrollment's photo %lu ms\n",
+              static_cast<unsigned long>(GetTickCount() - t0));
+  const Sink::Event* enrolled = a.Last(kEnrollBothIrisEvent);
+  Check(enrolled != nullptr && enrolled->ints == std::vector<LONG>{1}, "enrolled both eyes");
+  bool logged = false;
+  for (const Sink::Event& e : a.events) {
+    logged = logged || (e.id == kLogInfo && e.strings.size() == 2 && e.strings[0] == "iris" &&
+                        e.strings[1] == "开始拍照后台注册照片");
+  }
+  Check(logged, "LogInfo iris: 开始拍照后台注册照片");
+  const Sink::Event* bk = a.Last(kPhotoCaptureEvent);
+  const bool named = bk != nullptr && bk->ints == std::vector<LONG>{0} && bk->strings.size() == 1 &&
+                     bk->strings[0].size() > 25 &&
+                     bk->strings[0].ends_with("\\CaptureForIrisEnroll.bmp");
+  Check(named, "PhotoCaptureEvent(0, ...\\CaptureForIrisEnroll.bmp)" +
+                   (bk != nullptr && !bk->strings.empty() ? ": " + bk->strings[0] : ""));
+  if (named) CheckPortraitBmp(bk->strings[0], 1280, 720, false, "background photo");
+  Check(FileExists(background), "the background photo is beside the program");
+}
+
+// Infrared face enrollment on the virtual infrared camera showing the script of
+// test-wine: a face too far left ("Move to right"), then well placed for 4.5 s (five
+// templates 800 ms apart fit), then too far right for ever. Enrolled, the session takes
+// no more templates and gives no hint; refused (turned face in the middle), the face on
+// the right is hinted at ("Move to left"). Both within 10 s of the last hint, before the
+// session would go idle.
+void FaceChecks(IDispatch* d, bool expectEnrolled) {
+  Connection c(d);
+  if (!c.ok()) return;
+  Sink& a = c.sink;
+  InvokeDisp(d, kBurger, DISPATCH_PROPERTYPUT, {Str(R"({"log":"1"})")});
+  const auto faceLogs = [&](const char* text) {
+    size_t n = 0;
+    for (const Sink::Event& e : a.events) {
+      n += e.id == kLogInfo && e.strings.size() == 2 && e.strings[0] == "face" &&
+                   e.strings[1] == text
+               ? 1
+               : 0;
+    }
+    return n;
+  };
+  const DWORD t0 = GetTickCount();
+  const LONG init = Result(InvokeDisp(d, kInitInfraredFace, DISPATCH_METHOD, {}));
+  Check(init == -1,
+        "InitInfraredFace = -1 (library loaded, camera opened): " + std::to_string(init));
+  Check(Result(InvokeDisp(d, kInitInfraredFace, DISPATCH_METHOD, {})) == 1,
+        "InitInfraredFace again = 1 (the face session is open)");
+  const LONG run = Result(InvokeDisp(d, kEnrollInfraredFace, DISPATCH_METHOD, {}));
+  Check(run == 1, "EnrollInfraredFace = 1 (the infrared camera runs): " + std::to_string(run));
+  Check(PumpUntil([&] { return faceLogs("Move to right") > 0; }, 20000),
+        "LogInfo face: Move to right");
+  const DWORD hinted = GetTickCount();
+  std::printf("face: EnrollInfraredFace to the first hint %lu ms\n",
+              static_cast<unsigned long>(hinted - t0));
+  PumpUntil([&] { return faceLogs("Move to left") > 0; }, 8500);
+  const DWORD left = GetTickCount();
+  std::printf("face: %zu log lines; Move to right %zu, Move to left %zu, Bad pos %zu\n",
+              a.Count(kLogInfo), faceLogs("Move to right"), faceLogs("Move to left"),
+              faceLogs("Bad pos"));
+  Check(faceLogs("Face enrollment failed") == 0, "no \"Face enrollment failed\"");
+  if (expectEnrolled) {
+    Check(faceLogs("Move to left") == 0 && faceLogs("Bad pos") == 0,
+          "enrolled: no hint after the five templates");
+  } else {
+    Check(faceLogs("Move to left") == 1, "not enrolled: the face on the right is hinted at");
+    Check(faceLogs("Bad pos") > 0, "not enrolled: the turned face is reported (Bad pos)");
+    std::printf("face: first hint to Move to left %lu ms\n",
+                static_cast<unsigned long>(left - hinted));
+  }
+  Check(Result(InvokeDisp(d, kCloseInfraredFace, DISPATCH_METHOD, {})) == 1,
+        "CloseInfraredFace = 1");
+  Check(PumpUntil([&] { return a.Count(kCloseCameraEvent) > 0; }, 10000),
+        "CloseCameraEvent after CloseInfraredFace");
+  const Sink::Event* closed = a.Last(kCloseCameraEvent);
+  Check(closed != nullptr && closed->ints == std::vector<LONG>{3, 0}, "CloseCameraEvent(3, 0)");
+  std::printf("face: %lu ms in all\n", static_cast<unsigned long>(GetTickCount() - t0));
+}
 
 // Events without a whole workflow (the short check of a slow, emulated host): two sinks,
 // the log lines of the camera's session threads and the close event of StopIris, all
@@ -678,6 +931,12 @@ int main(int argc, char** argv) {
       WorkflowChecks(d);
     } else if (mode == "lost") {
       CameraLostChecks(d);
+    } else if (mode == "photos") {
+      std::string dir = argc > 2 ? argv[2] : ExeDirectory();
+      if (!dir.empty() && dir.back() != '\\') dir += '\\';
+      PhotoChecks(d, dir);
+    } else if (mode == "face") {
+      FaceChecks(d, argc < 3 || std::string(argv[2]) != "refused");
     } else if (mode == "events") {
       EventChecks(d);
       std::printf("checks done at %lu ms\n", static_cast<unsigned long>(GetTickCount()));

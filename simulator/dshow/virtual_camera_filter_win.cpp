@@ -11,6 +11,8 @@
 //   OCUVANT_VCAM_SUBJECT=N   the simulated person (default 1)
 //   OCUVANT_VCAM_SCRIPT=...  what the person does (see virtual_camera_script.h)
 //   OCUVANT_VCAM_REPLAY=DIR  the iris camera replays recorded frames
+//   OCUVANT_VCAM_FACE=...    the infrared camera shows this face script (face_scene.h)
+//                            instead of the portrait scene
 //   OCUVANT_VCAM_FAULT=connect|run  the pin refuses every connection / the filter will
 //                            not run (for the control's failure paths)
 #include <windows.h>
@@ -85,6 +87,7 @@ std::shared_ptr<VirtualCameraBackend> Backend() {
     if (!subject.empty()) config.subjectSeed = std::strtoull(subject.c_str(), nullptr, 10);
     config.script = Env("OCUVANT_VCAM_SCRIPT");
     config.replayDirectory = Env("OCUVANT_VCAM_REPLAY");
+    config.faceScript = Env("OCUVANT_VCAM_FACE");
     config.illuminatorOn = [] { return FillLightOn(); };
     backend = std::make_shared<VirtualCameraBackend>(config);
   }
