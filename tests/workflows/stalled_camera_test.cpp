@@ -119,7 +119,8 @@ TEST_F(StalledCamera, CameraLostBetweenTheStepsIsClosedAfterTheResult) {
 // with the single-eye failure; a camera that keeps delivering is not cut short.
 TEST_F(StalledCamera, SingleEyeEnrollmentStallsAfterClosedEyes) {
   Configure(0);
-  UseSubject(33, "closed:500,stalled");
+  // (1.5 s of closed eyes: a loaded machine may take a while to deliver the first frames)
+  UseSubject(33, "closed:1500,stalled");
   ctrl_->SetEnrollIrisTimeout(2);
   ASSERT_EQ(ctrl_->InitIris(), 1);
   ASSERT_EQ(ctrl_->EnrollLeftIris(), 1);
