@@ -34,7 +34,15 @@ intptr_t COcuvantCtrl::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t) {
 }
 
 void COcuvantCtrl::OnEnrollDone(SessionMode mode, int32_t result) {
-  if (result == 1 && m_enrollStep == 0) {
+  // A close that began in the pause after step 0 (its frame still holds the camera, so
+  // the close is at work now) ended the enrollment: step 1 must not wait for the next
+  // camera and run there on this person's step-0 templates. It ends as a step 1 that
+  // found no camera, and the close at work is its close.
+  const bool closedBetweenSteps =
+      result == 1 && m_enrollStep == 0 && (IrisClosing() || !m_irisOpen.load());
+  if (closedBetweenSteps) {
+    result = -10;
+  } else if (result == 1 && m_enrollStep == 0) {
     m_enrollStep = 1;  // step 1 starts on the open camera
     const int32_t started = StartEnrollment(mode, true);
     if (started == 1) return;
@@ -43,7 +51,7 @@ void COcuvantCtrl::OnEnrollDone(SessionMode mode, int32_t result) {
     result = started;
   }
   m_enrollStep = 0;  // the enrollment is over, whatever its result
-  StartCloseIrisVideo(NextNone);
+  if (!closedBetweenSteps) StartCloseIrisVideo(NextNone);
   device::SendIlluminatorCommand(result == 1 ? device::CmdResultOk : device::CmdResultFail);
   DeliverEnrollResult(mode, result);
 }

@@ -26,7 +26,9 @@
 //                   the result handler of a session)
 //   Armed        -> Open (the workflow or the time-out ends the session: ModeIdle)
 //                -> BetweenSteps (step 0 done: the result handler starts step 1)
-//                -> Closing (a close by the host; the camera was lost)
+//                -> Closing (a close by the host; the camera was lost; a close in the
+//                   pause after step 0, which ends the enrollment with -10 when step 0's
+//                   result reaches the handler: no step 1 waits for a later camera)
 //   BetweenSteps -> Armed (step 1 armed)
 //                -> Closing (the result handler of step 1; step 1 could not start: the
 //                   enrollment ends with its code)

@@ -86,6 +86,39 @@ TEST_F(SessionEnd, EnrollmentAfterAFailedStepOneStartsAtStepZero) {
   ASSERT_TRUE(PumpUntil([&] { return !ctrl_->m_irisOpen; }, kCloseMs));
 }
 
+// The host stops the camera in the pause after step 0 (the fill light has just gone on,
+// step 1 is not started yet). The enrollment is over: it ends with -10 and no step 1
+// waits for the camera, so when the next person's camera opens nothing arms on it, and
+// that person's enrollment runs both steps of its own.
+TEST_F(SessionEnd, StopInThePauseAfterStepZeroEndsTheEnrollment) {
+  UseSubject(41);
+  ASSERT_EQ(ctrl_->InitIris(), 1);
+  ASSERT_EQ(ctrl_->EnrollBothIris(), 1);
+  ASSERT_TRUE(WaitForStepZero(0));
+  ASSERT_EQ(ctrl_->StopIris(), 1);
+  ASSERT_TRUE(PumpUntil([&] { return !ctrl_->m_irisOpen && !ctrl_->IrisClosing(); }, kCloseMs));
+
+  // The next person's camera opens at once; a step 1 left waiting would arm on it.
+  UseSubject(43);
+  ASSERT_EQ(ctrl_->InitIris(), 1);
+  ctrl_->ControlWindow().Pump(1500);
+  EXPECT_EQ(ctrl_->m_sessionMode, control::ModeIdle) << "the stopped enrollment's step 1 armed";
+  EXPECT_EQ(ctrl_->m_enrollStep, 0);
+  EXPECT_EQ(events_.Count("CloseCameraEvent"), 1u) << "the host's close is the only one";
+  ASSERT_EQ(events_.Count("EnrollBothIrisEvent"), 1u);
+  const RecordedEvent stopped = Last("EnrollBothIrisEvent");
+  EXPECT_EQ(stopped.ints[0], -10);
+  for (const auto& area : stopped.areas) {
+    EXPECT_EQ(std::count(area.begin(), area.end(), 0), 256) << "a stopped enrollment's templates";
+  }
+  const size_t lights = CountOf(HidCodes(), CmdIlluminatorOn);
+  ASSERT_EQ(ctrl_->EnrollBothIris(), 1);
+  ASSERT_TRUE(WaitForCount("EnrollBothIrisEvent", 2, kResultMs));
+  EXPECT_EQ(Last("EnrollBothIrisEvent").ints[0], 1);
+  EXPECT_GT(CountOf(HidCodes(), CmdIlluminatorOn), lights) << "step 0 ran with its light change";
+  ASSERT_TRUE(PumpUntil([&] { return !ctrl_->m_irisOpen; }, kCloseMs));
+}
+
 // The host makes the configuration invalid during step 0: step 1 cannot start, and
 // the enrollment ends with that failure (-200) in one event; the camera closes and
 // the fill light goes off.
