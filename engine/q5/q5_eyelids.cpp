@@ -9,10 +9,6 @@ namespace ocuvant::engine::q5 {
 
 namespace {
 
-inline int32_t Parabola(int32_t c, int32_t k, int32_t dx) {
-  return (4096 * c + k * dx * dx) >> 12;
-}
-
 // Flatten the cut so that only the lid edges make strong vertical steps: the pupil and
 // dark pixels go to Tlow, the bright ones to Thigh.
 void Flatten(const State& s, uint8_t* cropData) {
@@ -31,19 +27,6 @@ void Flatten(const State& s, uint8_t* cropData) {
     if (cropData[n] > tHigh) cropData[n] = static_cast<uint8_t>(tHigh);
 }
 
-// Edge energy along one parabola: |C(x, y) - C(x, y + dy)| summed over the sample columns
-// whose row pair lies inside the cut.
-int32_t EdgeEnergy(const Plane& crop, int32_t ri, int32_t base, int32_t dy, EyelidCurve curve) {
-  int32_t e = 0;
-  for (int32_t x = kCropCentre - ri; x - kCropCentre <= ri; x += 8) {
-    const int32_t y = base + Parabola(curve.c, curve.k, x - kCropCentre - curve.h);
-    const int32_t y2 = y + dy;
-    if (x < 0 || x >= kCropSide || y < 0 || y2 < 0 || y >= kCropSide || y2 >= kCropSide) continue;
-    e += std::abs(crop.At(x, y) - crop.At(x, y2));
-  }
-  return e;
-}
-
 }  // namespace
 
 bool EyeOpeningOk(int32_t cU, int32_t cL, int32_t ri, int32_t minPercent) {
@@ -57,24 +40,9 @@ int32_t EyelidStage(State& s, const Plane& eye, uint8_t* cropData) {
   Flatten(s, cropData);
 
   // 3. Upper lid: dark-to-bright going up (compare with 8 rows below).
-  int32_t best = 0;
-  EyelidCurve upper;
-  for (int32_t k = 1; k <= 13; k += 2)
-    for (int32_t h = -88; h <= 88; h += 8)
-      for (int32_t c = -ri - 16; c < 0; c += 4) {
-        const int32_t e = EdgeEnergy(crop, ri, 172, 8, {c, k, h});
-        if (e >= best) best = e, upper = {c, k, h};
-      }
-
   // 4. Lower lid (compare with 8 rows above).
-  best = 0;
-  EyelidCurve lower;
-  for (int32_t k = -13; k <= -1; k += 2)
-    for (int32_t h = -88; h <= 88; h += 8)
-      for (int32_t c = 0; c < ri + 16; c += 4) {
-        const int32_t e = EdgeEnergy(crop, ri, 188, -8, {c, k, h});
-        if (e >= best) best = e, lower = {c, k, h};
-      }
+  EyelidCurve upper = SearchLid(s.lidScratch, crop, ri, {172, 8, 1, 13, -ri - 16, 0}).curve;
+  EyelidCurve lower = SearchLid(s.lidScratch, crop, ri, {188, -8, -13, -1, 0, ri + 16}).curve;
   lower.c += 8;
   s.upperLid = upper;
   s.lowerLid = lower;

@@ -50,6 +50,12 @@ inline int32_t RingSum(const Plane& p, int32_t cx, int32_t cy, int32_t r, Arc ar
 
 // The ring points of one radius on an arc as offsets from the centre, so that rings around
 // many centres are summed without recomputing the points. |offset| <= r on both axes.
+// Row of a lid curve at dx from its vertex: (4096 c + k dx^2) >> 12, a floor division,
+// so it is c + ((k dx^2) >> 12) for every c.
+inline int32_t Parabola(int32_t c, int32_t k, int32_t dx) {
+  return (4096 * c + k * dx * dx) >> 12;
+}
+
 struct RingOffsets {
   int32_t r = 0;
   int32_t count = 0;

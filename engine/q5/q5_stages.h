@@ -58,6 +58,21 @@ int32_t IrisCircleStage(State& s, const Plane& eye, uint8_t* crop);
 // ---- Eyelids and marks (stages 5, 6) --------------------------------------------------
 
 bool EyeOpeningOk(int32_t cU, int32_t cL, int32_t ri, int32_t minPercent);
+
+// One lid's search: curves k = kFrom, kFrom + 2 .. kTo, h = -88, -80 .. 88 and
+// c = cFrom, cFrom + 4 .. < cTo (in that nesting), each scored by the edge energy
+// |C(x, y) - C(x, y + dy)| with y = base + yParabola(x) over the columns x = 180 - ri,
+// 180 - ri + 8 .. 180 + ri. The best is the last of the highest energies.
+struct LidRange {
+  int32_t base, dy, kFrom, kTo, cFrom, cTo;
+};
+struct LidFit {
+  EyelidCurve curve;
+  int32_t energy = 0;
+};
+LidFit SearchLid(LidScratch& scratch, const Plane& crop, int32_t ri, const LidRange& range);
+// The same, every curve's energy summed on its own (the reference of the tests).
+LidFit SearchLidPlain(const Plane& crop, int32_t ri, const LidRange& range);
 // Sets to 255 every pixel of `eye` inside the image at (iris.x + x, iris.y + y),
 // x = -r .. r-1, with y from -r up to the upper lid's yU(x) and from the lower lid's
 // yL(x) down to r, both ends included, also where a lid lies beyond the iris square.

@@ -100,6 +100,17 @@ struct RingLevels {
   int32_t s75 = 0;  // sclera level
 };
 
+// Scratch of the eyelid search: the row differences of the sample columns, each column's
+// rows grouped by residue modulo the lid offset step (4), and one energy per offset.
+inline constexpr int kLidColumns = 48;       // sample columns of an iris radius up to 188
+inline constexpr int kLidQuarterRows = 384;  // rows covered by the curves of one lid, / 4
+inline constexpr int kLidOffsets = 64;       // lid offsets c of one (k, h)
+struct LidScratch {
+  uint8_t diff[kLidColumns][4][kLidQuarterRows];
+  uint16_t energy[kLidOffsets];
+  int32_t column[kLidColumns];  // x of each column inside the cut
+};
+
 struct State {
   Thresholds enrollThresholds;
   Thresholds matchThresholds;
@@ -128,6 +139,7 @@ struct State {
   RingLevels ringLevels;
   EyelidCurve upperLid;
   EyelidCurve lowerLid;
+  LidScratch lidScratch;
   Point pupilPoints[kAngularSamples];
   Point irisPoints[kAngularSamples];
 
