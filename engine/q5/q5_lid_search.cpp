@@ -19,7 +19,9 @@ int32_t OffsetCount(const LidRange& q) {
 }
 
 // Columns of the search: x = 180 - ri + 8 j while x - 180 <= ri.
-int32_t ColumnCount(int32_t ri) { return ri >= 0 ? 2 * ri / kColumnStep + 1 : 0; }
+int32_t ColumnCount(int32_t ri) {
+  return ri >= 0 ? 2 * ri / kColumnStep + 1 : 0;
+}
 
 int32_t EdgeEnergy(const Plane& crop, int32_t ri, int32_t base, int32_t dy, EyelidCurve curve) {
   int32_t e = 0;

@@ -29,23 +29,14 @@ constexpr int32_t kMaxCentres = 110;  // level 1: 11 x 10
 constexpr int32_t kMaxRadii = 60;     // level 1: at most 80 - 20
 
 // One level: centres x0..x1, y0..y1 (y outer), radii r0..r0+n-1. A level without any
-// peak keeps the fit of the level before. Profiles are built radius by radius (one set of
-// ring offsets per radius), then searched centre by centre in scan order.
-Fit SearchLevel(const Plane& crop, const Level& lv, int32_t x0, int32_t x1, int32_t y0, int32_t y1,
-                int32_t r0, int32_t n, Fit fit) {
+// peak keeps the fit of the level before. The profiles of every centre are summed first,
+// then searched centre by centre in scan order.
+Fit SearchLevel(RingWindow& w, const Plane& crop, const Level& lv, int32_t x0, int32_t x1,
+                int32_t y0, int32_t y1, int32_t r0, int32_t n, Fit fit) {
   int32_t profiles[kMaxCentres][kMaxRadii];
-  RingOffsets a, b, c;
-  for (int32_t i = 0; i < n; ++i) {
-    a.Build(crop, r0 + i, kArcA);
-    if (lv.sides) b.Build(crop, r0 + i, kArcB), c.Build(crop, r0 + i, kArcC);
-    int32_t centre = 0;
-    for (int32_t y = y0; y <= y1; y += lv.step)
-      for (int32_t x = x0; x <= x1; x += lv.step, ++centre) {
-        int32_t v = a.Sum(crop, x, y);
-        if (lv.sides) v += b.Sum(crop, x, y) + c.Sum(crop, x, y);
-        profiles[centre][i] = v;
-      }
-  }
+  const Arc arcs[] = {kArcA, kArcB, kArcC};
+  GridRingSums(w, crop, {x0, x1, y0, y1, lv.step}, r0, n, arcs, lv.sides ? 3 : 1, profiles[0],
+               kMaxRadii);
   int32_t best = 0, centre = 0;
   for (int32_t y = y0; y <= y1; y += lv.step)
     for (int32_t x = x0; x <= x1; x += lv.step, ++centre) {
@@ -86,15 +77,16 @@ int32_t PupilCircleStage(State& s, const Plane& eye, uint8_t* cropData) {
   // 2-3. Three levels.
   int32_t rlo, rhi;
   PupilRadiusRange(s.pupilSize, &rlo, &rhi);
-  Fit fit = SearchLevel(crop, {4, 7, &kS1, true}, 160, 200, 160, 196, rlo, rhi - rlo, Fit{});
+  Fit fit = SearchLevel(s.ringWindow, crop, {4, 7, &kS1, true}, 160, 200, 160, 196, rlo, rhi - rlo,
+                        Fit{});
   int32_t rStar = rlo + fit.index;
   int32_t r0 = rStar - 14;
-  fit = SearchLevel(crop, {2, 3, &kS2, true}, fit.bx - 10, fit.bx + 8, fit.by - 10, fit.by + 8, r0,
-                    28, fit);
+  fit = SearchLevel(s.ringWindow, crop, {2, 3, &kS2, true}, fit.bx - 10, fit.bx + 8, fit.by - 10,
+                    fit.by + 8, r0, 28, fit);
   rStar = r0 + fit.index;
   r0 = rStar - 6;
-  fit = SearchLevel(crop, {1, 1, &kS3, false}, fit.bx - 5, fit.bx + 4, fit.by - 5, fit.by + 4, r0,
-                    12, fit);
+  fit = SearchLevel(s.ringWindow, crop, {1, 1, &kS3, false}, fit.bx - 5, fit.bx + 4, fit.by - 5,
+                    fit.by + 4, r0, 12, fit);
   rStar = r0 + fit.index;
 
   // 4. Pupil circle in EyeImage pixels.

@@ -42,6 +42,18 @@ int32_t PupilSearch(State& s, const Plane& eye, uint8_t* crop);  // stage 2
 
 // ---- Pupil circle (stage 3) ----------------------------------------------------------
 
+// Centres x0, x0 + step .. <= x1 of the rows y0, y0 + step .. <= y1, in scan order.
+struct CentreGrid {
+  int32_t x0, x1, y0, y1, step;
+};
+inline constexpr int kMaxGridRow = 16;  // centres in one row of a grid the fast path takes
+// sums[centre * stride + i] = the sum over `arcs` of RingSum at radius r0 + i, i < n.
+void GridRingSums(RingWindow& w, const Plane& crop, const CentreGrid& g, int32_t r0, int32_t n,
+                  const Arc* arcs, int32_t arcCount, int32_t* sums, int32_t stride);
+// The same, centre by centre (the reference of the tests).
+void GridRingSumsPlain(const Plane& crop, const CentreGrid& g, int32_t r0, int32_t n,
+                       const Arc* arcs, int32_t arcCount, int32_t* sums, int32_t stride);
+
 // inner/outer above the single-precision limit (or no outer light at all) fails.
 bool PupilContrastOk(int64_t inner, int64_t outer, float limit);
 int32_t PupilCircleStage(State& s, const Plane& eye, uint8_t* crop);

@@ -111,6 +111,13 @@ struct LidScratch {
   int32_t column[kLidColumns];  // x of each column inside the cut
 };
 
+// Scratch of the ring sums over a grid of centres: the window the rings cover, its
+// columns grouped by residue modulo the centre step.
+inline constexpr int kRingWindowBytes = 256 * 264;
+struct RingWindow {
+  uint8_t bytes[kRingWindowBytes + 16];  // a row of 16 centres may read past the window
+};
+
 struct State {
   Thresholds enrollThresholds;
   Thresholds matchThresholds;
@@ -140,6 +147,7 @@ struct State {
   EyelidCurve upperLid;
   EyelidCurve lowerLid;
   LidScratch lidScratch;
+  RingWindow ringWindow;
   Point pupilPoints[kAngularSamples];
   Point irisPoints[kAngularSamples];
 
